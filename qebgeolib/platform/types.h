@@ -1,0 +1,37 @@
+// Plain value types shared by every layer: colours, date-times, points and
+// rectangles with the framework's conventions.
+#pragma once
+
+#include <cstdint>
+
+namespace qeb {
+
+// 0x00BBGGRR: red in the low byte.
+using TColor = uint32_t;
+
+// Days since 1899-12-30; the fraction is the time of day.
+using TDateTime = double;
+
+struct TPoint {
+  int32_t X = 0;
+  int32_t Y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// Right and Bottom are exclusive, as in the framework's drawing operations.
+struct TRect {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+  int32_t Width() const { return Right - Left; }
+  int32_t Height() const { return Bottom - Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+inline TPoint Point(int32_t X, int32_t Y) { return TPoint{X, Y}; }
+inline TRect Rect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  return TRect{Left, Top, Right, Bottom};
+}
+
+} // namespace qeb
