@@ -43,14 +43,13 @@ template <std::size_t N> struct TShortString {
   // literal must fit.
   template <std::size_t M> consteval TShortString(const char (&Lit)[M]) {
     static_assert(M - 1 <= N, "literal longer than the short string");
-    for (std::size_t i = 0; i + 1 < M; ++i) Chars[i] = Lit[i];
+    for (std::size_t i = 0; i + 1 < M; ++i)
+      Chars[i] = Lit[i];
     Len = static_cast<uint8_t>(M - 1);
   }
 
   // From UTF-8 text: converted to Windows-1252 and cut to N characters.
-  static TShortString FromString(std::string_view Utf8) {
-    return FromBytes(Utf8ToCp1252(Utf8));
-  }
+  static TShortString FromString(std::string_view Utf8) { return FromBytes(Utf8ToCp1252(Utf8)); }
 
   // From Windows-1252 bytes, cut to N characters.
   static TShortString FromBytes(std::string_view Bytes) {
@@ -62,9 +61,7 @@ template <std::size_t N> struct TShortString {
 
   // The Windows-1252 bytes. A length byte above N (a damaged record) is read
   // as N, so no read goes past the characters.
-  constexpr std::string_view Bytes() const {
-    return std::string_view(Chars, Len <= N ? Len : N);
-  }
+  constexpr std::string_view Bytes() const { return std::string_view(Chars, Len <= N ? Len : N); }
 
   // The text as UTF-8.
   std::string ToString() const { return Cp1252ToUtf8(Bytes()); }
