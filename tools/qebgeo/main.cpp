@@ -1,0 +1,380 @@
+// qebgeo: the library's command-line tool. Each subcommand is a thin shell
+// over one library call, so the output shows exactly what the library computes.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qebgeolib/geobasics/geobasics.h"
+#include "qebgeolib/platform/sysutils.h"
+
+namespace {
+
+using namespace qeb;
+
+using TArgs = std::span<const std::string_view>;
+
+// A usage error: the message is printed with the command's usage line.
+struct EUsage : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Locale-independent fixed-point text.
+std::string Fixed(double V, int Decimals) {
+  char Buf[64];
+  auto R = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, Decimals);
+  return std::string(Buf, R.ptr);
+}
+
+double ParseDouble(std::string_view Text, const char* What) {
+  double V = 0;
+  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size() || !std::isfinite(V))
+    throw EUsage(std::string(What) + ": not a number: \"" + std::string(Text) + "\"");
+  return V;
+}
+
+int32_t ParseInt(std::string_view Text, const char* What) {
+  int32_t V = 0;
+  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size())
+    throw EUsage(std::string(What) + ": not an integer: \"" + std::string(Text) + "\"");
+  return V;
+}
+
+double ParseLatitude(std::string_view Text) {
+  double V = ParseDouble(Text, "latitude");
+  if (V < -90 || V > 90) throw EUsage("latitude must lie in -90..90");
+  return V;
+}
+
+double ParseLongitude(std::string_view Text) {
+  double V = ParseDouble(Text, "longitude");
+  if (V < -180 || V > 360) throw EUsage("longitude must lie in -180..360");
+  return V;
+}
+
+bool ParseHemisphere(std::string_view Text) {
+  std::string H = UpperCase(std::string(Text));
+  if (H == "N" || H == "NORTH") return false;
+  if (H == "S" || H == "SOUTH") return true;
+  throw EUsage("hemisphere must be N or S, not \"" + std::string(Text) + "\"");
+}
+
+// An ellipsoid by its number (0..60), its identifier ("gelWGS84") or the
+// identifier without its prefix ("WGS84"), letter case ignored.
+TGeoEllipsoid ParseEllipsoid(std::string_view Text) {
+  int32_t N = 0;
+  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), N);
+  if (R.ec == std::errc() && R.ptr == Text.data() + Text.size()) {
+    if (N < 0 || N >= GeoEllipsoidCount) throw EUsage("ellipsoid number must lie in 0..60");
+    return static_cast<TGeoEllipsoid>(N);
+  }
+  std::string Want = LowerCase(std::string(Text));
+  for (int32_t i = 0; i < GeoEllipsoidCount; ++i) {
+    std::string Id = LowerCase(std::string(GeoEllipsoidId[i]));
+    if (Id == Want || Id == "gel" + Want) return static_cast<TGeoEllipsoid>(i);
+  }
+  throw EUsage("unknown ellipsoid \"" + std::string(Text) +
+               "\" (see: qebgeo ellipsoids)");
+}
+
+TGeoEllipsoid OptionalEllipsoid(TArgs A, std::size_t Index) {
+  return A.size() > Index ? ParseEllipsoid(A[Index]) : gelWGS84;
+}
+
+void Need(TArgs A, std::size_t Min, std::size_t Max) {
+  if (A.size() < Min) throw EUsage("too few arguments");
+  if (A.size() > Max) throw EUsage("too many arguments");
+}
+
+std::string Deg(double Angle) { return Fixed(Angle, 8); }
+std::string Metres(double V) { return Fixed(V, 3); }
+
+// --- subcommands -----------------------------------------------------------
+
+void CmdEllipsoids(TArgs A) {
+  Need(A, 0, 0);
+  for (int32_t i = 0; i < GeoEllipsoidCount; ++i) {
+    auto E = static_cast<TGeoEllipsoid>(i);
+    double InvF = RecipFlattening(E);
+    std::cout << (i < 10 ? " " : "") << i << "  " << GeoEllipsoidId[i] << "  \""
+              << GeoEllipsoidName[i] << "\"  a=" << Fixed(GeoEllipsoidData[i].SemiMajor, 4)
+              << "  b=" << Fixed(GeoEllipsoidData[i].SemiMinor, 6)
+              << "  1/f=" << (InvF == 0 ? std::string("0 (sphere)") : Fixed(InvF, 9)) << '\n';
+  }
+}
+
+std::string CountryLine(const TCountryData& C) {
+  std::string Capital = C.Capital.Empty() ? std::string("(none)") : C.Capital.ToString();
+  return C.Name.ToString() + "  [" + C.Fips10.ToString() + "/" + C.ISO3166_2.ToString() + "/" +
+         C.ISO3166_3.ToString() + "]  centre " + Fixed(C.CLat, 4) + " " + Fixed(C.CLong, 4) +
+         "  capital " + Capital + " " + Fixed(C.CapLat, 4) + " " + Fixed(C.CapLong, 4) + " " +
+         std::to_string(C.CapAlt) + " m";
+}
+
+// Countries whose name contains the text, or whose FIPS or ISO code equals it
+// (letter case ignored); every country without a text.
+void CmdCountries(TArgs A) {
+  Need(A, 0, 1);
+  std::string Want = A.empty() ? std::string() : LowerCase(std::string(A[0]));
+  int Found = 0;
+  for (const TCountryData& C : CountryData) {
+    bool Match = Want.empty() || LowerCase(C.Name.ToString()).find(Want) != std::string::npos ||
+                 C.Fips10.ToString() == Want || C.ISO3166_2.ToString() == Want ||
+                 C.ISO3166_3.ToString() == Want;
+    if (!Match) continue;
+    std::cout << CountryLine(C) << '\n';
+    ++Found;
+  }
+  if (Found == 0) throw std::runtime_error("no country matches \"" + std::string(A[0]) + "\"");
+}
+
+void CmdZone(TArgs A) {
+  Need(A, 2, 2);
+  std::string Z = GeoToUTMZone(ParseLatitude(A[0]), ParseLongitude(A[1]));
+  if (Z.empty()) throw std::runtime_error("outside the UTM grid (latitudes -80..84)");
+  std::cout << Z << '\n';
+}
+
+void CmdUTM(TArgs A) {
+  Need(A, 2, 3);
+  double Lat = ParseLatitude(A[0]), Long = ParseLongitude(A[1]);
+  int32_t Zone = 0;
+  double X = 0, Y = 0;
+  LatLongToUTM(Lat, Long, OptionalEllipsoid(A, 2), Zone, X, Y);
+  if (Zone == 0) throw std::runtime_error("outside the UTM grid (latitudes -80..84); try: ups");
+  // Conventional grid reference: zone and band, easting, northing.
+  std::cout << GeoToUTMZone(Lat, Long) << ' ' << Metres(X) << ' ' << Metres(Y) << '\n';
+}
+
+void CmdUTMInverse(TArgs A) {
+  Need(A, 4, 5);
+  int32_t Zone = ParseInt(A[0], "zone");
+  if (Zone < 1 || Zone > 60) throw EUsage("zone must lie in 1..60");
+  bool South = ParseHemisphere(A[1]);
+  double Lat = 0, Long = 0;
+  UTMToLatLong(ParseDouble(A[2], "easting"), ParseDouble(A[3], "northing"), Zone, South,
+               OptionalEllipsoid(A, 4), Lat, Long);
+  std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
+}
+
+void CmdUPS(TArgs A) {
+  Need(A, 2, 3);
+  double Lat = ParseLatitude(A[0]);
+  double X = 0, Y = 0;
+  LatLongToUPS(Lat, ParseLongitude(A[1]), OptionalEllipsoid(A, 2), X, Y);
+  std::cout << (Lat < 0 ? 'S' : 'N') << "  x " << Metres(X) << "  y " << Metres(Y) << '\n';
+}
+
+void CmdUPSInverse(TArgs A) {
+  Need(A, 3, 4);
+  bool South = ParseHemisphere(A[0]);
+  double Lat = 0, Long = 0;
+  UPSToLatLong(ParseDouble(A[1], "x"), ParseDouble(A[2], "y"), South, OptionalEllipsoid(A, 3), Lat,
+               Long);
+  std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
+}
+
+constexpr double DegToRad = 3.14159265358979323846 / 180;
+
+void CmdTM(TArgs A) {
+  Need(A, 3, 4);
+  double X = 0, Y = 0;
+  LatLongToTM(ParseLatitude(A[0]) * DegToRad, ParseLongitude(A[1]) * DegToRad,
+              ParseLongitude(A[2]) * DegToRad, OptionalEllipsoid(A, 3), X, Y);
+  std::cout << "x " << Metres(X) << "  y " << Metres(Y) << '\n';
+}
+
+void CmdTMInverse(TArgs A) {
+  Need(A, 3, 4);
+  double Phi = 0, Lambda = 0;
+  TMToLatLong(ParseDouble(A[0], "x"), ParseDouble(A[1], "y"), ParseLongitude(A[2]) * DegToRad,
+              OptionalEllipsoid(A, 3), Phi, Lambda);
+  std::cout << Deg(Phi / DegToRad) << ' ' << Deg(Lambda / DegToRad) << '\n';
+}
+
+void CmdCart(TArgs A) {
+  Need(A, 3, 4);
+  double X = 0, Y = 0, Z = 0;
+  GeoToCartesian(ParseLatitude(A[0]), ParseLongitude(A[1]), ParseDouble(A[2], "height"),
+                 OptionalEllipsoid(A, 3), X, Y, Z);
+  std::cout << "X " << Metres(X) << "  Y " << Metres(Y) << "  Z " << Metres(Z) << '\n';
+}
+
+void CmdCartInverse(TArgs A) {
+  Need(A, 3, 4);
+  double Lat = 0, Long = 0, H = 0;
+  CartesianToGeo(ParseDouble(A[0], "X"), ParseDouble(A[1], "Y"), ParseDouble(A[2], "Z"),
+                 OptionalEllipsoid(A, 3), Lat, Long, H);
+  std::cout << Deg(Lat) << ' ' << Deg(Long) << "  h " << Metres(H) << '\n';
+}
+
+std::string DatumLine(int32_t N) {
+  const TGeoDatum& D = *GeoDatumRecord(N);
+  return std::to_string(N) + "  " + D.Name.ToString() + " (" + D.Area.ToString() + ")  " +
+         std::string(GeoEllipsoidId[D.Ellipsoid]);
+}
+
+void CmdDatums(TArgs A) {
+  Need(A, 0, 1);
+  std::string Want = A.empty() ? std::string() : LowerCase(std::string(A[0]));
+  for (int32_t N = 1; N <= GeoDatumCount; ++N)
+    if (Want.empty() || LowerCase(DatumLine(N)).find(Want) != std::string::npos)
+      std::cout << DatumLine(N) << '\n';
+}
+
+void CmdHelmert(TArgs A) {
+  Need(A, 4, 5);
+  int32_t From = ParseInt(A[0], "source datum"), To = ParseInt(A[1], "target datum");
+  double Lat = ParseDouble(A[2], "latitude"), Long = ParseDouble(A[3], "longitude");
+  double H = A.size() > 4 ? ParseDouble(A[4], "height") : 0;
+  double OutLat = 0, OutLong = 0, OutH = 0;
+  switch (HelmertTransform(From, Lat, Long, H, To, OutLat, OutLong, OutH)) {
+  case -1: throw EUsage("source datum must lie in 1.." + std::to_string(GeoDatumCount));
+  case -2: throw EUsage("target datum must lie in 1.." + std::to_string(GeoDatumCount));
+  case -3: throw EUsage("latitude must lie in -90..90");
+  case -4: throw EUsage("longitude must lie in -180..180");
+  default: break;
+  }
+  std::cout << Deg(OutLat) << ' ' << Deg(OutLong) << "  h " << Metres(OutH) << '\n';
+}
+
+void CmdDemo(TArgs A);
+
+struct TCommand {
+  std::string_view Name;
+  std::string_view Usage;
+  std::string_view Help;
+  std::function<void(TArgs)> Run;
+};
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> List = {
+      {"demo", "demo", "a short tour of the library", CmdDemo},
+      {"ellipsoids", "ellipsoids", "the 61 ellipsoids with axes and flattening", CmdEllipsoids},
+      {"countries", "countries [name-part|code]", "countries by name or FIPS/ISO code",
+       CmdCountries},
+      {"zone", "zone LAT LONG", "UTM zone and latitude band", CmdZone},
+      {"utm", "utm LAT LONG [ELLIPSOID]", "latitude/longitude to UTM", CmdUTM},
+      {"utm-inv", "utm-inv ZONE N|S EASTING NORTHING [ELLIPSOID]", "UTM to latitude/longitude",
+       CmdUTMInverse},
+      {"ups", "ups LAT LONG [ELLIPSOID]", "latitude/longitude to UPS (polar caps)", CmdUPS},
+      {"ups-inv", "ups-inv N|S X Y [ELLIPSOID]", "UPS to latitude/longitude", CmdUPSInverse},
+      {"tm", "tm LAT LONG CENTRAL-MERIDIAN [ELLIPSOID]",
+       "Transverse Mercator, scale 1, no false origin", CmdTM},
+      {"tm-inv", "tm-inv X Y CENTRAL-MERIDIAN [ELLIPSOID]", "Transverse Mercator inverse",
+       CmdTMInverse},
+      {"cart", "cart LAT LONG HEIGHT [ELLIPSOID]", "geographic to Earth-centred X, Y, Z",
+       CmdCart},
+      {"cart-inv", "cart-inv X Y Z [ELLIPSOID]", "Earth-centred X, Y, Z to geographic",
+       CmdCartInverse},
+      {"datums", "datums [name-part]", "the datum table (numbers for helmert)", CmdDatums},
+      {"helmert", "helmert FROM TO LAT LONG [HEIGHT]",
+       "seven-parameter datum shift between datum numbers", CmdHelmert},
+  };
+  return List;
+}
+
+void PrintUsage(std::ostream& Out) {
+  Out << "usage: qebgeo COMMAND [ARGUMENTS]\n\n";
+  for (const TCommand& C : Commands())
+    Out << "  " << C.Usage << std::string(C.Usage.size() < 48 ? 48 - C.Usage.size() : 1, ' ')
+        << C.Help << '\n';
+  Out << "\nAngles are decimal degrees (latitude north, longitude east positive), lengths\n"
+         "metres. ELLIPSOID is a number 0..60 or an identifier such as WGS84 or gelBess41;\n"
+         "the default is WGS84.\n";
+}
+
+void Heading(std::string_view Text) { std::cout << "\n== " << Text << " ==\n"; }
+
+void Show(std::string_view Command, std::vector<std::string_view> Args) {
+  std::cout << "$ qebgeo " << Command;
+  for (auto A : Args) std::cout << ' ' << A;
+  std::cout << '\n';
+  for (const TCommand& C : Commands())
+    if (C.Name == Command) C.Run(Args);
+}
+
+void CmdDemo(TArgs A) {
+  Need(A, 0, 0);
+  std::cout << "qebgeolib demo: geodetic basics\n";
+
+  Heading("Ellipsoids: derived values");
+  std::cout << "WGS 1984: 1/f = " << Fixed(RecipFlattening(gelWGS84), 9)
+            << ", e^2 = " << Fixed(GeoEllEccSquared(gelWGS84), 12) << '\n';
+  std::cout << "Airy 1830 (Great Britain): 1/f = " << Fixed(RecipFlattening(gelAiry30), 6)
+            << '\n';
+
+  Heading("Countries");
+  Show("countries", {"deu"});
+  Show("countries", {"nether"});
+
+  Heading("UTM: Berlin and back");
+  Show("zone", {"52.5163", "13.3276"});
+  Show("utm", {"52.5163", "13.3276"});
+  int32_t Zone = 0;
+  double E = 0, N = 0, Lat = 0, Long = 0;
+  LatLongToUTM(52.5163, 13.3276, gelWGS84, Zone, E, N);
+  std::string EText = Metres(E), NText = Metres(N), ZText = std::to_string(Zone);
+  Show("utm-inv", {ZText, "N", EText, NText});
+  UTMToLatLong(E, N, Zone, false, gelWGS84, Lat, Long);
+  std::cout << "round trip error: "
+            << Fixed(std::hypot(Lat - 52.5163, (Long - 13.3276) * std::cos(52.5163 * DegToRad)) *
+                         111320e3,
+                     4)
+            << " mm\n";
+
+  Heading("UTM exceptions: Norway and Svalbard");
+  Show("zone", {"60", "5"});
+  Show("zone", {"78", "15"});
+
+  Heading("Southern hemisphere: Harare");
+  Show("utm", {"-17.8292", "31.054"});
+
+  Heading("UPS: the polar caps");
+  Show("ups", {"-90", "0"});
+  Show("ups", {"85", "45"});
+
+  Heading("Earth-centred coordinates");
+  Show("cart", {"47.5", "19.05", "120"});
+
+  Heading("Datum shift: Ordnance Survey 1936 to WGS 1984 (Greenwich)");
+  Show("helmert", {"183", "269", "51.4778", "-0.0014", "0"});
+  Heading("Datum shift: DHDN (Rauenberg) to WGS 1984 (Berlin)");
+  Show("helmert", {"217", "269", "52.5163", "13.3276", "34"});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string_view> Args(argv + 1, argv + argc);
+  if (Args.empty() || Args[0] == "help" || Args[0] == "--help" || Args[0] == "-h") {
+    PrintUsage(Args.empty() ? std::cerr : std::cout);
+    return Args.empty() ? 2 : 0;
+  }
+  for (const TCommand& C : Commands()) {
+    if (C.Name != Args[0]) continue;
+    try {
+      C.Run(TArgs(Args).subspan(1));
+      return 0;
+    } catch (const EUsage& E) {
+      std::cerr << "qebgeo " << C.Name << ": " << E.what() << "\nusage: qebgeo " << C.Usage
+                << '\n';
+      return 2;
+    } catch (const std::exception& E) {
+      std::cerr << "qebgeo " << C.Name << ": " << E.what() << '\n';
+      return 1;
+    }
+  }
+  std::cerr << "qebgeo: unknown command \"" << Args[0] << "\"\n\n";
+  PrintUsage(std::cerr);
+  return 2;
+}
