@@ -59,19 +59,13 @@ uint8_t ByteOfWideCode(char32_t C) {
   return '?';
 }
 
-// Length of the well-formed UTF-8 sequence starting at P (at most End - P
-// bytes available), and its code point; 0 when the bytes there are not a
-// well-formed sequence. The ranges are those of the Unicode standard's table
-// of well-formed byte sequences, which excludes overlong forms, surrogates
-// and code points above U+10FFFF.
-std::size_t DecodeOne(const uint8_t* P, const uint8_t* End, char32_t& Code) {
-  const uint8_t B0 = P[0];
-  if (B0 < 0x80) {
-    Code = B0;
-    return 1;
-  }
-  std::size_t Len;
-  uint8_t Lo = 0x80, Hi = 0xBF; // allowed range of the second byte
+// The shape of a UTF-8 sequence led by B0: its length and the allowed range
+// of its second byte, from the Unicode standard's table of well-formed byte
+// sequences (no overlong forms, no surrogates, nothing above U+10FFFF).
+// False for a byte that cannot lead a multi-byte sequence.
+bool LeadByte(uint8_t B0, std::size_t& Len, uint8_t& Lo, uint8_t& Hi) {
+  Lo = 0x80;
+  Hi = 0xBF;
   if (B0 >= 0xC2 && B0 <= 0xDF) {
     Len = 2;
   } else if (B0 >= 0xE0 && B0 <= 0xEF) {
@@ -83,8 +77,23 @@ std::size_t DecodeOne(const uint8_t* P, const uint8_t* End, char32_t& Code) {
     if (B0 == 0xF0) Lo = 0x90;
     if (B0 == 0xF4) Hi = 0x8F;
   } else {
-    return 0;
+    return false;
   }
+  return true;
+}
+
+// Length of the well-formed UTF-8 sequence starting at P (at most End - P
+// bytes available), and its code point; 0 when the bytes there are not a
+// well-formed sequence.
+std::size_t DecodeOne(const uint8_t* P, const uint8_t* End, char32_t& Code) {
+  const uint8_t B0 = P[0];
+  if (B0 < 0x80) {
+    Code = B0;
+    return 1;
+  }
+  std::size_t Len;
+  uint8_t Lo, Hi;
+  if (!LeadByte(B0, Len, Lo, Hi)) return 0;
   if (static_cast<std::size_t>(End - P) < Len) return 0;
   if (P[1] < Lo || P[1] > Hi) return 0;
   char32_t C = B0 & (0xFF >> (Len + 1));
@@ -101,22 +110,9 @@ std::size_t DecodeOne(const uint8_t* P, const uint8_t* End, char32_t& Code) {
 // the lead byte and the continuation bytes that still fitted (the "maximal
 // subpart" rule), so a stray lead byte never swallows the ASCII after it.
 std::size_t BadLength(const uint8_t* P, const uint8_t* End) {
-  const uint8_t B0 = P[0];
   std::size_t Len;
-  uint8_t Lo = 0x80, Hi = 0xBF;
-  if (B0 >= 0xC2 && B0 <= 0xDF) {
-    Len = 2;
-  } else if (B0 >= 0xE0 && B0 <= 0xEF) {
-    Len = 3;
-    if (B0 == 0xE0) Lo = 0xA0;
-    if (B0 == 0xED) Hi = 0x9F;
-  } else if (B0 >= 0xF0 && B0 <= 0xF4) {
-    Len = 4;
-    if (B0 == 0xF0) Lo = 0x90;
-    if (B0 == 0xF4) Hi = 0x8F;
-  } else {
-    return 1;
-  }
+  uint8_t Lo, Hi;
+  if (!LeadByte(P[0], Len, Lo, Hi)) return 1;
   std::size_t N = 1;
   while (N < Len && P + N < End) {
     const uint8_t B = P[N];
