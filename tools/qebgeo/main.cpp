@@ -82,8 +82,7 @@ TGeoEllipsoid ParseEllipsoid(std::string_view Text) {
     std::string Id = LowerCase(std::string(GeoEllipsoidId[i]));
     if (Id == Want || Id == "gel" + Want) return static_cast<TGeoEllipsoid>(i);
   }
-  throw EUsage("unknown ellipsoid \"" + std::string(Text) +
-               "\" (see: qebgeo ellipsoids)");
+  throw EUsage("unknown ellipsoid \"" + std::string(Text) + "\" (see: qebgeo ellipsoids)");
 }
 
 TGeoEllipsoid OptionalEllipsoid(TArgs A, std::size_t Index) {
@@ -95,8 +94,12 @@ void Need(TArgs A, std::size_t Min, std::size_t Max) {
   if (A.size() > Max) throw EUsage("too many arguments");
 }
 
-std::string Deg(double Angle) { return Fixed(Angle, 8); }
-std::string Metres(double V) { return Fixed(V, 3); }
+std::string Deg(double Angle) {
+  return Fixed(Angle, 8);
+}
+std::string Metres(double V) {
+  return Fixed(V, 3);
+}
 
 // --- subcommands -----------------------------------------------------------
 
@@ -238,11 +241,16 @@ void CmdHelmert(TArgs A) {
   double H = A.size() > 4 ? ParseDouble(A[4], "height") : 0;
   double OutLat = 0, OutLong = 0, OutH = 0;
   switch (HelmertTransform(From, Lat, Long, H, To, OutLat, OutLong, OutH)) {
-  case -1: throw EUsage("source datum must lie in 1.." + std::to_string(GeoDatumCount));
-  case -2: throw EUsage("target datum must lie in 1.." + std::to_string(GeoDatumCount));
-  case -3: throw EUsage("latitude must lie in -90..90");
-  case -4: throw EUsage("longitude must lie in -180..180");
-  default: break;
+  case -1:
+    throw EUsage("source datum must lie in 1.." + std::to_string(GeoDatumCount));
+  case -2:
+    throw EUsage("target datum must lie in 1.." + std::to_string(GeoDatumCount));
+  case -3:
+    throw EUsage("latitude must lie in -90..90");
+  case -4:
+    throw EUsage("longitude must lie in -180..180");
+  default:
+    break;
   }
   std::cout << Deg(OutLat) << ' ' << Deg(OutLong) << "  h " << Metres(OutH) << '\n';
 }
@@ -272,8 +280,7 @@ const std::vector<TCommand>& Commands() {
        "Transverse Mercator, scale 1, no false origin", CmdTM},
       {"tm-inv", "tm-inv X Y CENTRAL-MERIDIAN [ELLIPSOID]", "Transverse Mercator inverse",
        CmdTMInverse},
-      {"cart", "cart LAT LONG HEIGHT [ELLIPSOID]", "geographic to Earth-centred X, Y, Z",
-       CmdCart},
+      {"cart", "cart LAT LONG HEIGHT [ELLIPSOID]", "geographic to Earth-centred X, Y, Z", CmdCart},
       {"cart-inv", "cart-inv X Y Z [ELLIPSOID]", "Earth-centred X, Y, Z to geographic",
        CmdCartInverse},
       {"datums", "datums [name-part]", "the datum table (numbers for helmert)", CmdDatums},
@@ -293,11 +300,14 @@ void PrintUsage(std::ostream& Out) {
          "the default is WGS84.\n";
 }
 
-void Heading(std::string_view Text) { std::cout << "\n== " << Text << " ==\n"; }
+void Heading(std::string_view Text) {
+  std::cout << "\n== " << Text << " ==\n";
+}
 
 void Show(std::string_view Command, std::vector<std::string_view> Args) {
   std::cout << "$ qebgeo " << Command;
-  for (auto A : Args) std::cout << ' ' << A;
+  for (auto A : Args)
+    std::cout << ' ' << A;
   std::cout << '\n';
   for (const TCommand& C : Commands())
     if (C.Name == Command) C.Run(Args);
@@ -310,8 +320,7 @@ void CmdDemo(TArgs A) {
   Heading("Ellipsoids: derived values");
   std::cout << "WGS 1984: 1/f = " << Fixed(RecipFlattening(gelWGS84), 9)
             << ", e^2 = " << Fixed(GeoEllEccSquared(gelWGS84), 12) << '\n';
-  std::cout << "Airy 1830 (Great Britain): 1/f = " << Fixed(RecipFlattening(gelAiry30), 6)
-            << '\n';
+  std::cout << "Airy 1830 (Great Britain): 1/f = " << Fixed(RecipFlattening(gelAiry30), 6) << '\n';
 
   Heading("Countries");
   Show("countries", {"deu"});
@@ -366,8 +375,7 @@ int main(int argc, char** argv) {
       C.Run(TArgs(Args).subspan(1));
       return 0;
     } catch (const EUsage& E) {
-      std::cerr << "qebgeo " << C.Name << ": " << E.what() << "\nusage: qebgeo " << C.Usage
-                << '\n';
+      std::cerr << "qebgeo " << C.Name << ": " << E.what() << "\nusage: qebgeo " << C.Usage << '\n';
       return 2;
     } catch (const std::exception& E) {
       std::cerr << "qebgeo " << C.Name << ": " << E.what() << '\n';
