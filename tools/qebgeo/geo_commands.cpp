@@ -1,107 +1,15 @@
-// qebgeo: the library's command-line tool. Each subcommand is a thin shell
-// over one library call, so the output shows exactly what the library computes.
-#include <charconv>
+// qebgeo subcommands of the geodetic module: ellipsoids, countries, TM, UTM,
+// UPS, Cartesian coordinates and datum shifts.
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <iostream>
-#include <optional>
-#include <span>
-#include <stdexcept>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "qebgeolib/geobasics/geobasics.h"
 #include "qebgeolib/platform/sysutils.h"
+#include "tools/qebgeo/cli.h"
+
+namespace qeb::cli {
 
 namespace {
-
-using namespace qeb;
-
-using TArgs = std::span<const std::string_view>;
-
-// A usage error: the message is printed with the command's usage line.
-struct EUsage : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-// Locale-independent fixed-point text.
-std::string Fixed(double V, int Decimals) {
-  char Buf[64];
-  auto R = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, Decimals);
-  return std::string(Buf, R.ptr);
-}
-
-double ParseDouble(std::string_view Text, const char* What) {
-  double V = 0;
-  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
-  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size() || !std::isfinite(V))
-    throw EUsage(std::string(What) + ": not a number: \"" + std::string(Text) + "\"");
-  return V;
-}
-
-int32_t ParseInt(std::string_view Text, const char* What) {
-  int32_t V = 0;
-  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
-  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size())
-    throw EUsage(std::string(What) + ": not an integer: \"" + std::string(Text) + "\"");
-  return V;
-}
-
-double ParseLatitude(std::string_view Text) {
-  double V = ParseDouble(Text, "latitude");
-  if (V < -90 || V > 90) throw EUsage("latitude must lie in -90..90");
-  return V;
-}
-
-double ParseLongitude(std::string_view Text) {
-  double V = ParseDouble(Text, "longitude");
-  if (V < -180 || V > 360) throw EUsage("longitude must lie in -180..360");
-  return V;
-}
-
-bool ParseHemisphere(std::string_view Text) {
-  std::string H = UpperCase(std::string(Text));
-  if (H == "N" || H == "NORTH") return false;
-  if (H == "S" || H == "SOUTH") return true;
-  throw EUsage("hemisphere must be N or S, not \"" + std::string(Text) + "\"");
-}
-
-// An ellipsoid by its number (0..60), its identifier ("gelWGS84") or the
-// identifier without its prefix ("WGS84"), letter case ignored.
-TGeoEllipsoid ParseEllipsoid(std::string_view Text) {
-  int32_t N = 0;
-  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), N);
-  if (R.ec == std::errc() && R.ptr == Text.data() + Text.size()) {
-    if (N < 0 || N >= GeoEllipsoidCount) throw EUsage("ellipsoid number must lie in 0..60");
-    return static_cast<TGeoEllipsoid>(N);
-  }
-  std::string Want = LowerCase(std::string(Text));
-  for (int32_t i = 0; i < GeoEllipsoidCount; ++i) {
-    std::string Id = LowerCase(std::string(GeoEllipsoidId[i]));
-    if (Id == Want || Id == "gel" + Want) return static_cast<TGeoEllipsoid>(i);
-  }
-  throw EUsage("unknown ellipsoid \"" + std::string(Text) + "\" (see: qebgeo ellipsoids)");
-}
-
-TGeoEllipsoid OptionalEllipsoid(TArgs A, std::size_t Index) {
-  return A.size() > Index ? ParseEllipsoid(A[Index]) : gelWGS84;
-}
-
-void Need(TArgs A, std::size_t Min, std::size_t Max) {
-  if (A.size() < Min) throw EUsage("too few arguments");
-  if (A.size() > Max) throw EUsage("too many arguments");
-}
-
-std::string Deg(double Angle) {
-  return Fixed(Angle, 8);
-}
-std::string Metres(double V) {
-  return Fixed(V, 3);
-}
-
-// --- subcommands -----------------------------------------------------------
 
 void CmdEllipsoids(TArgs A) {
   Need(A, 0, 0);
@@ -255,66 +163,36 @@ void CmdHelmert(TArgs A) {
   std::cout << Deg(OutLat) << ' ' << Deg(OutLong) << "  h " << Metres(OutH) << '\n';
 }
 
-void CmdDemo(TArgs A);
+} // namespace
 
-struct TCommand {
-  std::string_view Name;
-  std::string_view Usage;
-  std::string_view Help;
-  std::function<void(TArgs)> Run;
-};
-
-const std::vector<TCommand>& Commands() {
-  static const std::vector<TCommand> List = {
-      {"demo", "demo", "a short tour of the library", CmdDemo},
-      {"ellipsoids", "ellipsoids", "the 61 ellipsoids with axes and flattening", CmdEllipsoids},
-      {"countries", "countries [name-part|code]", "countries by name or FIPS/ISO code",
-       CmdCountries},
-      {"zone", "zone LAT LONG", "UTM zone and latitude band", CmdZone},
-      {"utm", "utm LAT LONG [ELLIPSOID]", "latitude/longitude to UTM", CmdUTM},
-      {"utm-inv", "utm-inv ZONE N|S EASTING NORTHING [ELLIPSOID]", "UTM to latitude/longitude",
-       CmdUTMInverse},
-      {"ups", "ups LAT LONG [ELLIPSOID]", "latitude/longitude to UPS (polar caps)", CmdUPS},
-      {"ups-inv", "ups-inv N|S X Y [ELLIPSOID]", "UPS to latitude/longitude", CmdUPSInverse},
-      {"tm", "tm LAT LONG CENTRAL-MERIDIAN [ELLIPSOID]",
-       "Transverse Mercator, scale 1, no false origin", CmdTM},
-      {"tm-inv", "tm-inv X Y CENTRAL-MERIDIAN [ELLIPSOID]", "Transverse Mercator inverse",
-       CmdTMInverse},
-      {"cart", "cart LAT LONG HEIGHT [ELLIPSOID]", "geographic to Earth-centred X, Y, Z", CmdCart},
-      {"cart-inv", "cart-inv X Y Z [ELLIPSOID]", "Earth-centred X, Y, Z to geographic",
-       CmdCartInverse},
-      {"datums", "datums [name-part]", "the datum table (numbers for helmert)", CmdDatums},
-      {"helmert", "helmert FROM TO LAT LONG [HEIGHT]",
-       "seven-parameter datum shift between datum numbers", CmdHelmert},
-  };
-  return List;
+void AddGeoCommands(std::vector<TCommand>& List) {
+  List.insert(
+      List.end(),
+      {
+          {"ellipsoids", "ellipsoids", "the 61 ellipsoids with axes and flattening", CmdEllipsoids},
+          {"countries", "countries [name-part|code]", "countries by name or FIPS/ISO code",
+           CmdCountries},
+          {"zone", "zone LAT LONG", "UTM zone and latitude band", CmdZone},
+          {"utm", "utm LAT LONG [ELLIPSOID]", "latitude/longitude to UTM", CmdUTM},
+          {"utm-inv", "utm-inv ZONE N|S EASTING NORTHING [ELLIPSOID]", "UTM to latitude/longitude",
+           CmdUTMInverse},
+          {"ups", "ups LAT LONG [ELLIPSOID]", "latitude/longitude to UPS (polar caps)", CmdUPS},
+          {"ups-inv", "ups-inv N|S X Y [ELLIPSOID]", "UPS to latitude/longitude", CmdUPSInverse},
+          {"tm", "tm LAT LONG CENTRAL-MERIDIAN [ELLIPSOID]",
+           "Transverse Mercator, scale 1, no false origin", CmdTM},
+          {"tm-inv", "tm-inv X Y CENTRAL-MERIDIAN [ELLIPSOID]", "Transverse Mercator inverse",
+           CmdTMInverse},
+          {"cart", "cart LAT LONG HEIGHT [ELLIPSOID]", "geographic to Earth-centred X, Y, Z",
+           CmdCart},
+          {"cart-inv", "cart-inv X Y Z [ELLIPSOID]", "Earth-centred X, Y, Z to geographic",
+           CmdCartInverse},
+          {"datums", "datums [name-part]", "the datum table (numbers for helmert)", CmdDatums},
+          {"helmert", "helmert FROM TO LAT LONG [HEIGHT]",
+           "seven-parameter datum shift between datum numbers", CmdHelmert},
+      });
 }
 
-void PrintUsage(std::ostream& Out) {
-  Out << "usage: qebgeo COMMAND [ARGUMENTS]\n\n";
-  for (const TCommand& C : Commands())
-    Out << "  " << C.Usage << std::string(C.Usage.size() < 48 ? 48 - C.Usage.size() : 1, ' ')
-        << C.Help << '\n';
-  Out << "\nAngles are decimal degrees (latitude north, longitude east positive), lengths\n"
-         "metres. ELLIPSOID is a number 0..60 or an identifier such as WGS84 or gelBess41;\n"
-         "the default is WGS84.\n";
-}
-
-void Heading(std::string_view Text) {
-  std::cout << "\n== " << Text << " ==\n";
-}
-
-void Show(std::string_view Command, std::vector<std::string_view> Args) {
-  std::cout << "$ qebgeo " << Command;
-  for (auto A : Args)
-    std::cout << ' ' << A;
-  std::cout << '\n';
-  for (const TCommand& C : Commands())
-    if (C.Name == Command) C.Run(Args);
-}
-
-void CmdDemo(TArgs A) {
-  Need(A, 0, 0);
+void DemoGeo() {
   std::cout << "qebgeolib demo: geodetic basics\n";
 
   Heading("Ellipsoids: derived values");
@@ -361,28 +239,4 @@ void CmdDemo(TArgs A) {
   Show("helmert", {"217", "269", "52.5163", "13.3276", "34"});
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string_view> Args(argv + 1, argv + argc);
-  if (Args.empty() || Args[0] == "help" || Args[0] == "--help" || Args[0] == "-h") {
-    PrintUsage(Args.empty() ? std::cerr : std::cout);
-    return Args.empty() ? 2 : 0;
-  }
-  for (const TCommand& C : Commands()) {
-    if (C.Name != Args[0]) continue;
-    try {
-      C.Run(TArgs(Args).subspan(1));
-      return 0;
-    } catch (const EUsage& E) {
-      std::cerr << "qebgeo " << C.Name << ": " << E.what() << "\nusage: qebgeo " << C.Usage << '\n';
-      return 2;
-    } catch (const std::exception& E) {
-      std::cerr << "qebgeo " << C.Name << ": " << E.what() << '\n';
-      return 1;
-    }
-  }
-  std::cerr << "qebgeo: unknown command \"" << Args[0] << "\"\n\n";
-  PrintUsage(std::cerr);
-  return 2;
-}
+} // namespace qeb::cli

@@ -1,0 +1,1 @@
+# Benchmarks of the database (TGeoDB) against SQLite's R*Tree.
