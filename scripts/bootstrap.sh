@@ -7,10 +7,16 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
+  # image files and text of the graphics layer
+  libjpeg62-turbo-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  # Qt 6: the raster-engine peer of the graphics benchmarks and the Qt binding
+  qt6-base-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # accuracy oracles and benchmark peers (never linked into the library)
-  libproj-dev libgeographiclib-dev
+  libproj-dev libgeographiclib-dev libsqlite3-dev
+  # the same database files from 32-bit and 64-bit builds
+  g++-multilib
   # fuzzing
   clang libclang-rt-14-dev
 )

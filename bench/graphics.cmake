@@ -1,0 +1,1 @@
+# Benchmarks of the graphics layer against Qt's raster engine.

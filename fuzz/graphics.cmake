@@ -1,0 +1,1 @@
+# Fuzz targets of the image readers (BMP, PNG, JPEG).
