@@ -15,16 +15,27 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # accuracy oracles and benchmark peers (never linked into the library)
   libproj-dev libgeographiclib-dev libsqlite3-dev
-  # the same database files from 32-bit and 64-bit builds
+  # the same database files from 32-bit and 64-bit builds: the multilib
+  # compiler and the 32-bit libraries the platform layer links
   g++-multilib
+  libjpeg62-turbo-dev:i386 libpng-dev:i386 libfreetype-dev:i386 libfontconfig-dev:i386
   # fuzzing
   clang libclang-rt-14-dev
 )
 
+# A name without ":arch" must be installed for the native architecture (or
+# be architecture-independent); with i386 enabled dpkg lists both.
+native=$(dpkg --print-architecture)
+installed() {
+  local name=${1%%:*} arch=${1#*:}
+  [[ "$arch" == "$1" ]] && arch="($native|all)"
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$name" 2>/dev/null |
+    grep -Eq "^$arch install ok installed$"
+}
+
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 if ((${#missing[@]} == 0)); then
@@ -42,5 +53,8 @@ if [[ $(id -u) -ne 0 ]]; then
   fi
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [[ "${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -91,14 +91,16 @@ void TTextFile::Load(TFileStream& Stream) {
   if (Hint > static_cast<int64_t>(kMaxReadSize)) throw TooLarge();
   // The size is only a hint: files in /proc report 0 and a file can grow
   // while it is read, so the cap is checked again as the bytes arrive.
+  // The first read asks for one byte more than the size, so a file that did
+  // not change is read in one call and its end seen in the next.
   std::string Raw;
-  Raw.reserve(static_cast<std::size_t>(Hint));
-  constexpr std::size_t kChunk = 1 << 20;
+  std::size_t Chunk = static_cast<std::size_t>(std::max<int64_t>(Hint, 0)) + 1;
   for (;;) {
     const std::size_t Old = Raw.size();
     if (Old > kMaxReadSize) throw TooLarge();
-    Raw.resize(Old + kChunk);
-    const int64_t N = Stream.Read(Raw.data() + Old, static_cast<int64_t>(kChunk));
+    Raw.resize(Old + Chunk);
+    const int64_t N = Stream.Read(Raw.data() + Old, static_cast<int64_t>(Chunk));
+    Chunk = std::size_t{64} << 10;
     Raw.resize(Old + static_cast<std::size_t>(N));
     if (N == 0) break;
   }

@@ -1,0 +1,61 @@
+// A concrete calibration for the tests: a named owner with a map image of a
+// given size, counting repaints and image loads, with the calibration's
+// fields made visible.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "qebgeolib/voziza/calibration.h"
+
+namespace qeb::test {
+
+class TTestCalib : public TVozIzaCalibration {
+public:
+  TTestCalib(int32_t AWidth = 1000, int32_t AHeight = 800) : Width(AWidth), Height(AHeight) {}
+
+  std::string Name = "Map1";
+  int32_t Width, Height;
+  std::string ImgFile = "map.jpg";
+  int Paints = 0;
+  std::vector<std::string> LoadedImages;
+
+  using TVozIzaCalibration::FBiQuadOops;
+  using TVozIzaCalibration::FCalibData;
+  using TVozIzaCalibration::FCalibModel;
+  using TVozIzaCalibration::FCalParsPLSP;
+  using TVozIzaCalibration::FCalParsSPPL;
+  using TVozIzaCalibration::FConicPars;
+  using TVozIzaCalibration::FEquRectPLSP;
+  using TVozIzaCalibration::FEquRectSPPL;
+  using TVozIzaCalibration::FGratMat;
+  using TVozIzaCalibration::FMillercylPar;
+  using TVozIzaCalibration::FParaIpOops;
+  using TVozIzaCalibration::FRestoreBiQuadOK;
+  using TVozIzaCalibration::FRestoreParaIpOK;
+
+protected:
+  std::string CalibComponentName() const override { return Name; }
+  int32_t GetMapImgWidth() const override { return Width; }
+  int32_t GetMapImgHeight() const override { return Height; }
+  std::string GetMapImgFile() const override { return ImgFile; }
+  void SetMapImgName(const std::string& N) override { LoadedImages.push_back(N); }
+  void ClearMapImage() override {
+    ImgFile.clear();
+    Width = Height = 0;
+  }
+  void Paint() override { ++Paints; }
+};
+
+// Synthetic maps whose true mapping is known.
+
+// Equirectangular: latitude 48 at the top falling 1/1000 degree a pixel,
+// longitude 8 at the left growing 1/1000 degree a pixel.
+inline double EqLat(double Y) {
+  return 48 - Y / 1000;
+}
+inline double EqLong(double X) {
+  return 8 + X / 1000;
+}
+
+} // namespace qeb::test
