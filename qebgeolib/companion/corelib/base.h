@@ -13,6 +13,7 @@
 namespace qeb {
 
 class TObject;
+class TCanvas;
 
 // Base of every exception the library raises on its own account; module
 // exceptions derive from it and carry only their message text.
@@ -30,6 +31,21 @@ enum TFrameStyle : uint8_t {
   frsEmbossed,
   frsEngraved,
 };
+
+// Draws a frame of Style just inside the rectangle Left..Right, Top..Bottom
+// (both corners included) with five colours: C1 highlight, C2 light face,
+// C3 shadow, C4 dark shadow, C5 the line of frsSingle. The 3-D styles are
+// two one-pixel rings, the outer on the rectangle's edge:
+//   frsLowered   outer: top-left C3, bottom-right C1; inner: C4 and C2
+//   frsRaised    outer: top-left C2, bottom-right C4; inner: C1 and C3
+//   frsEmbossed  outer: top-left C1, bottom-right C3; inner: C3 and C1
+//   frsEngraved  outer: top-left C3, bottom-right C1; inner: C1 and C3
+// A ring's top-left colour covers its top row and left column except the
+// bottom-left and top-right corners, which take the bottom-right colour.
+// Nothing is drawn for frsNone, unknown styles or an inverted rectangle.
+// The canvas's brush is left as it was.
+void DrawFrame(TCanvas& Canvas, TFrameStyle Style, int32_t Left, int32_t Top, int32_t Right,
+               int32_t Bottom, TColor C1, TColor C2, TColor C3, TColor C4, TColor C5);
 
 // Angle formats in increasing detail; see DegreeToStr.
 enum TDegreeFormat : uint8_t {

@@ -1,0 +1,13 @@
+# Sources of the control framework (TControl and its family, Application, Clipboard, Screen).
+target_sources(qebplatform PRIVATE
+  application.cpp
+  clipboard.cpp
+  controls.cpp
+  cursors.cpp
+  resources.cpp
+  stdctrls.cpp
+)
+
+# The build step that embeds resource files (qeb_embed_resources) and the
+# library's own resources, which qebgeolib links.
+add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/../resources ${CMAKE_CURRENT_BINARY_DIR}/../resources)

@@ -1,0 +1,490 @@
+// Block copies between bitmaps: 1:1 copies, nearest-pixel and area-average
+// stretching, format conversion on the way and the ternary raster
+// operations. This is the hot path of map rendering, so the common cases
+// (same-format 1:1 copies, 2:1 area averages of 24- and 32-bit images) have
+// their own loops, and all work memory lives in the canvas's scratch.
+#include <algorithm>
+#include <cstring>
+
+#include "qebgeolib/platform/int128.h"
+#include "qebgeolib/platform/pixelrows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qeb::detail {
+
+namespace {
+
+using detail::Int128;
+
+constexpr uint8_t CodeSrcCopy = 0xCC;
+
+// Fixed-point precision of the area-average weights: vertical weights sum
+// to 2^14, horizontal ones to 2^16 (applied to the vertical sums reduced to
+// 8.8 bits), so every sum fits 32 bits and a 2:1 average is exact.
+constexpr int VerticalBits = 14;
+constexpr int HorizontalBits = 16;
+
+uint32_t ValueMask(TPixelFormat F) {
+  switch (F) {
+  case pf4bit:
+    return 0xF;
+  case pf8bit:
+    return 0xFF;
+  case pf15bit:
+    return 0x7FFF;
+  default:
+    return 0xFFFFFF;
+  }
+}
+
+// A ternary raster operation with the pattern fixed: for each combination
+// of source and destination bit, the mask of bits where the result is 1.
+struct TRop3 {
+  uint32_t M[4];
+  uint32_t Mask;
+  uint32_t Eval(uint32_t S, uint32_t D) const {
+    return ((~S & ~D & M[0]) | (~S & D & M[1]) | (S & ~D & M[2]) | (S & D & M[3])) & Mask;
+  }
+};
+
+// Bit k of a ROP code is the result for pattern bit k >> 2 & 1, source bit
+// k >> 1 & 1 and destination bit k & 1.
+TRop3 MakeRop3(uint8_t Code, uint32_t P, uint32_t Mask) {
+  TRop3 R{};
+  for (int i = 0; i < 4; ++i)
+    R.M[i] = ((Code >> (4 + i) & 1) ? P : 0) | ((Code >> i & 1) ? ~P : 0);
+  R.Mask = Mask;
+  return R;
+}
+
+// One axis of a copy: destination pixels D0 .. D0+DLen-1 from source pixels
+// S0 .. S0+SLen-1, Flip reversing the order.
+struct TAxis {
+  int64_t D0, DLen, S0, SLen;
+  bool Flip;
+  int64_t DstLimit, SrcLimit;
+  int64_t V0, V1; // destination pixels inside the destination bitmap
+};
+
+// Nearest source pixel of destination pixels V0..V1-1 into Index; returns
+// the range [First, Last) (offsets from V0) whose source pixel lies in the
+// source bitmap. The mapping is monotone, so that range is contiguous.
+void NearestTable(const TAxis& A, std::vector<int32_t>& Index, int64_t& First, int64_t& Last) {
+  const int64_t N = A.V1 - A.V0;
+  Index.resize(std::size_t(N));
+  // Source offset of position p (0-based along the source direction):
+  // floor((2p + 1) SLen / 2 DLen), stepped without division.
+  const int64_t Den = 2 * A.DLen;
+  const int64_t StepQ = (2 * A.SLen) / Den, StepR = (2 * A.SLen) % Den;
+  const int64_t P0 = A.Flip ? A.DLen - 1 - (A.V1 - 1 - A.D0) : A.V0 - A.D0;
+  const Int128 Num = (Int128(2) * P0 + 1) * A.SLen;
+  int64_t Q = int64_t(Num / Den), R = int64_t(Num % Den);
+  for (int64_t k = 0; k < N; ++k) {
+    const int64_t S = A.S0 + Q;
+    const int64_t Slot = A.Flip ? N - 1 - k : k;
+    Index[std::size_t(Slot)] = (S >= 0 && S < A.SrcLimit) ? int32_t(S) : -1;
+    Q += StepQ;
+    R += StepR;
+    if (R >= Den) {
+      R -= Den;
+      ++Q;
+    }
+  }
+  First = 0;
+  while (First < N && Index[std::size_t(First)] < 0)
+    ++First;
+  Last = N;
+  while (Last > First && Index[std::size_t(Last - 1)] < 0)
+    --Last;
+}
+
+// Area-average taps of destination pixels V0+First .. V0+Last-1: for each,
+// the source pixels its footprint touches inside the source bitmap and their
+// weights, summing to 2^Bits. Tap sources are absolute source coordinates.
+void AreaTaps(const TAxis& A, int64_t First, int64_t Last, int Bits, std::vector<int32_t>& Start,
+              std::vector<int32_t>& Src, std::vector<uint32_t>& Weight) {
+  Start.clear();
+  Src.clear();
+  Weight.clear();
+  const int64_t Total = int64_t(1) << Bits;
+  for (int64_t k = First; k < Last; ++k) {
+    Start.push_back(int32_t(Src.size()));
+    const int64_t I = A.V0 + k - A.D0;
+    const int64_t P = A.Flip ? A.DLen - 1 - I : I;
+    // Footprint [FA, FB) in units of 1 / DLen of a source pixel.
+    const Int128 FA = Int128(A.S0) * A.DLen + Int128(P) * A.SLen;
+    const Int128 FB = FA + A.SLen;
+    auto FloorDiv = [](Int128 X, int64_t D) {
+      Int128 Q = X / D;
+      if (X % D != 0 && X < 0) --Q;
+      return Q;
+    };
+    const int64_t J0 = int64_t(std::max<Int128>(FloorDiv(FA, A.DLen), 0));
+    const int64_t J1 = int64_t(std::min<Int128>(FloorDiv(FB - 1, A.DLen), A.SrcLimit - 1));
+    const std::size_t Base = Src.size();
+    int64_t Sum = 0;
+    for (int64_t J = J0; J <= J1; ++J) {
+      const Int128 PA = Int128(J) * A.DLen, PB = PA + A.DLen;
+      const int64_t Overlap = int64_t(std::min(FB, PB) - std::max(FA, PA));
+      if (Overlap <= 0) continue;
+      Src.push_back(int32_t(J));
+      Weight.push_back(uint32_t(Overlap)); // replaced by the scaled weight below
+      Sum += Overlap;
+    }
+    // Scaled weights from rounded cumulative sums: they add up to Total
+    // exactly and none is negative.
+    int64_t Cum = 0, Prev = 0;
+    for (std::size_t t = Base; t < Src.size(); ++t) {
+      Cum += Weight[t];
+      const int64_t Now = int64_t((Int128(Cum) * Total + Sum / 2) / Sum);
+      Weight[t] = uint32_t(Now - Prev);
+      Prev = Now;
+    }
+  }
+  Start.push_back(int32_t(Src.size()));
+}
+
+// The working pixels of a whole palette, indexes beyond it black.
+void PaletteTable(const TBitmap& B, uint32_t (&Table)[256]) {
+  const auto& P = B.GetPalette();
+  for (int i = 0; i < 256; ++i)
+    Table[i] = std::size_t(i) < P.size() ? SwapRB(P[std::size_t(i)]) : 0;
+}
+
+uint32_t SourceXrgb(const TBitmap& B, const uint8_t* Row, int64_t X, const uint32_t* Pal) {
+  switch (B.GetPixelFormat()) {
+  case pf4bit:
+    return Pal[(X & 1) ? (Row[X >> 1] & 15) : (Row[X >> 1] >> 4)];
+  case pf8bit:
+    return Pal[Row[X]];
+  case pf15bit:
+    return X15ToXrgb(Load16(Row + 2 * X));
+  case pf24bit:
+    return Load24(Row + 3 * X);
+  case pf32bit:
+    return Load32(Row + 4 * X) & 0xFFFFFF;
+  }
+  return 0;
+}
+
+template <int B> void GatherRaw(const uint8_t* S, const int32_t* Idx, int64_t N, uint8_t* D) {
+  for (int64_t i = 0; i < N; ++i)
+    std::memcpy(D + B * i, S + int64_t(B) * Idx[i], B);
+}
+
+// Two source rows of 24- or 32-bit pixels to Count working pixels, each the
+// rounded mean of a 2x2 block: (a + b + c + d + 2) >> 2, the same result as
+// the general weights give.
+void Halve2x2(const uint8_t* A, const uint8_t* B, int Bpp, int64_t Count, uint32_t* Out) {
+  int64_t c = 0;
+#if defined(__SSE2__)
+  const __m128i Zero = _mm_setzero_si128(), Two = _mm_set1_epi16(2);
+  const __m128i Mask = _mm_set1_epi32(0x00FFFFFF);
+  if (Bpp == 4) {
+    for (; c + 2 <= Count; c += 2) {
+      const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + 8 * c));
+      const __m128i VB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + 8 * c));
+      const __m128i S = _mm_add_epi16(_mm_unpacklo_epi8(VA, Zero), _mm_unpacklo_epi8(VB, Zero));
+      const __m128i H = _mm_add_epi16(_mm_unpackhi_epi8(VA, Zero), _mm_unpackhi_epi8(VB, Zero));
+      __m128i T = _mm_add_epi16(_mm_unpacklo_epi64(S, H), _mm_unpackhi_epi64(S, H));
+      T = _mm_srli_epi16(_mm_add_epi16(T, Two), 2);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + c),
+                       _mm_and_si128(_mm_packus_epi16(T, T), Mask));
+    }
+  } else {
+    // 12 bytes (four pixels) of each row per step; the loads read 4 bytes
+    // more, which the bitmap buffers always have.
+    for (; c + 2 <= Count; c += 2) {
+      const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + 6 * c));
+      const __m128i VB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + 6 * c));
+      const __m128i S = _mm_add_epi16(_mm_unpacklo_epi8(VA, Zero), _mm_unpacklo_epi8(VB, Zero));
+      const __m128i H = _mm_add_epi16(_mm_unpackhi_epi8(VA, Zero), _mm_unpackhi_epi8(VB, Zero));
+      const __m128i P0 = _mm_add_epi16(S, _mm_srli_si128(S, 6));
+      const __m128i Q = _mm_or_si128(_mm_srli_si128(S, 12), _mm_slli_si128(H, 4));
+      const __m128i P1 = _mm_add_epi16(Q, _mm_srli_si128(Q, 6));
+      __m128i T = _mm_unpacklo_epi64(P0, P1);
+      T = _mm_srli_epi16(_mm_add_epi16(T, Two), 2);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + c),
+                       _mm_and_si128(_mm_packus_epi16(T, T), Mask));
+    }
+  }
+#endif
+  for (; c < Count; ++c) {
+    const uint8_t* PA = A + 2 * Bpp * c;
+    const uint8_t* PB = B + 2 * Bpp * c;
+    uint32_t V = 0;
+    for (int k = 0; k < 3; ++k)
+      V |= uint32_t((PA[k] + PA[Bpp + k] + PB[k] + PB[Bpp + k] + 2) >> 2) << (8 * k);
+    Out[c] = V;
+  }
+}
+
+// Sums[i] = (First ? 0 : Sums[i]) + W0 * A[i] + W1 * B[i] for i < N: two
+// source rows of the vertical pass at once, pairs of 16-bit products summed
+// into 32 bits (pmaddwd). Weights are at most 2^14, so they fit the signed
+// 16-bit lanes.
+void AccumulateRows(uint32_t* Sums, const uint8_t* A, uint32_t W0, const uint8_t* B, uint32_t W1,
+                    std::size_t N, bool First) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i W = _mm_set1_epi32(int(W0 | W1 << 16));
+  const __m128i Zero = _mm_setzero_si128();
+  for (; i + 8 <= N; i += 8) {
+    const __m128i VA =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(A + i)), Zero);
+    const __m128i VB =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(B + i)), Zero);
+    __m128i Lo = _mm_madd_epi16(_mm_unpacklo_epi16(VA, VB), W);
+    __m128i Hi = _mm_madd_epi16(_mm_unpackhi_epi16(VA, VB), W);
+    auto* S = reinterpret_cast<__m128i*>(Sums + i);
+    if (!First) {
+      Lo = _mm_add_epi32(Lo, _mm_loadu_si128(S));
+      Hi = _mm_add_epi32(Hi, _mm_loadu_si128(S + 1));
+    }
+    _mm_storeu_si128(S, Lo);
+    _mm_storeu_si128(S + 1, Hi);
+  }
+#endif
+  for (; i < N; ++i)
+    Sums[i] = (First ? 0 : Sums[i]) + W0 * A[i] + W1 * B[i];
+}
+
+class TCopier {
+public:
+  TCopier(TBitmap& Dst, const TBitmap& Src, TStretchScratch& S, uint8_t Code, TColor Pattern)
+      : FDst(Dst), FSrc(Src), FS(S), FCode(Code) {
+    FRop = MakeRop3(Code, Dst.ColorToPixel(Pattern), ValueMask(Dst.GetPixelFormat()));
+    PaletteTable(Src, FSrcPal);
+    PaletteTable(Dst, FDstPal);
+  }
+
+  // Stores Count working pixels at (X0, Y) with the raster operation.
+  void Emit(int64_t Y, int64_t X0, int64_t Count, const uint32_t* In) {
+    if (FCode == CodeSrcCopy) {
+      if (FDst.GetPixelFormat() == pf32bit) {
+        uint8_t* D = FDst.GetBits() + Y * FDst.GetScanLineSize() + 4 * X0;
+        if (reinterpret_cast<const uint8_t*>(In) != D) std::memcpy(D, In, std::size_t(4 * Count));
+      } else {
+        EncodeRow(FDst, int32_t(Y), int32_t(X0), int32_t(Count), In, Matcher());
+      }
+      return;
+    }
+    for (int64_t i = 0; i < Count; ++i) {
+      const int32_t X = int32_t(X0 + i);
+      const uint32_t S = ToValue(In[i]);
+      const uint32_t D = GetPixelValue(FDst, X, int32_t(Y));
+      SetPixelValue(FDst, X, int32_t(Y), FRop.Eval(S, D));
+    }
+  }
+
+  // A destination rectangle where the operation ignores the source.
+  void NoSource(int64_t X0, int64_t X1, int64_t Y0, int64_t Y1) {
+    for (int64_t Y = Y0; Y < Y1; ++Y)
+      for (int64_t X = X0; X < X1; ++X)
+        SetPixelValue(FDst, int32_t(X), int32_t(Y),
+                      FRop.Eval(0, GetPixelValue(FDst, int32_t(X), int32_t(Y))));
+  }
+
+  void Nearest(const TAxis& AX, const TAxis& AY);
+  void Area(const TAxis& AX, const TAxis& AY);
+
+private:
+  uint32_t ToValue(uint32_t Xrgb) {
+    switch (FDst.GetPixelFormat()) {
+    case pf4bit:
+    case pf8bit:
+      return Matcher()->Match(Xrgb);
+    case pf15bit:
+      return XrgbTo15(Xrgb);
+    default:
+      return Xrgb & 0xFFFFFF;
+    }
+  }
+  TPaletteMatcher* Matcher() {
+    if (!FMatcher && (FDst.GetPixelFormat() == pf4bit || FDst.GetPixelFormat() == pf8bit))
+      FMatcher = std::make_unique<TPaletteMatcher>(FDst.GetPalette());
+    return FMatcher.get();
+  }
+  const uint8_t* SrcRow(int64_t Y) const { return FSrc.GetBits() + Y * FSrc.GetScanLineSize(); }
+  uint8_t* DstRow(int64_t Y) { return FDst.GetBits() + Y * FDst.GetScanLineSize(); }
+  // Stored values can be moved unchanged: same format and, for palette
+  // formats, the same palette.
+  bool RawCompatible() const {
+    return FSrc.GetPixelFormat() == FDst.GetPixelFormat() && FSrc.GetPalette() == FDst.GetPalette();
+  }
+
+  TBitmap& FDst;
+  const TBitmap& FSrc;
+  TStretchScratch& FS;
+  uint8_t FCode;
+  TRop3 FRop{};
+  uint32_t FSrcPal[256];
+  uint32_t FDstPal[256];
+  std::unique_ptr<TPaletteMatcher> FMatcher;
+};
+
+void TCopier::Nearest(const TAxis& AX, const TAxis& AY) {
+  int64_t CF, CL, RF, RL;
+  NearestTable(AX, FS.ColIndex, CF, CL);
+  NearestTable(AY, FS.RowIndex, RF, RL);
+  if (CF >= CL || RF >= RL) return;
+  const int64_t X0 = AX.V0 + CF, N = CL - CF;
+  const int32_t* Idx = FS.ColIndex.data() + CF;
+  const TPixelFormat F = FDst.GetPixelFormat();
+  const bool Raw = FCode == CodeSrcCopy && RawCompatible();
+  const bool Identity = Idx[N - 1] - Idx[0] == N - 1; // consecutive source columns
+  const int Bytes = BitsPerPixel(F) / 8;
+  FS.Work.resize(std::size_t(N));
+  int64_t PrevSrc = -1, PrevY = -1;
+  for (int64_t k = RF; k < RL; ++k) {
+    const int64_t Y = AY.V0 + k;
+    const int64_t SY = FS.RowIndex[std::size_t(k)];
+    if (Raw && F != pf4bit) {
+      uint8_t* D = DstRow(Y) + X0 * Bytes;
+      if (SY == PrevSrc) // enlarging: the row repeats the one above
+        std::memcpy(D, DstRow(PrevY) + X0 * Bytes, std::size_t(N * Bytes));
+      else if (Identity)
+        std::memcpy(D, SrcRow(SY) + int64_t(Idx[0]) * Bytes, std::size_t(N * Bytes));
+      else if (Bytes == 1)
+        GatherRaw<1>(SrcRow(SY), Idx, N, D);
+      else if (Bytes == 2)
+        GatherRaw<2>(SrcRow(SY), Idx, N, D);
+      else if (Bytes == 3)
+        GatherRaw<3>(SrcRow(SY), Idx, N, D);
+      else
+        GatherRaw<4>(SrcRow(SY), Idx, N, D);
+    } else {
+      const uint8_t* S = SrcRow(SY);
+      uint32_t* W = FS.Work.data();
+      for (int64_t i = 0; i < N; ++i)
+        W[i] = SourceXrgb(FSrc, S, Idx[i], FSrcPal);
+      Emit(Y, X0, N, W);
+    }
+    PrevSrc = SY;
+    PrevY = Y;
+  }
+}
+
+void TCopier::Area(const TAxis& AX, const TAxis& AY) {
+  int64_t CF, CL, RF, RL;
+  NearestTable(AX, FS.ColIndex, CF, CL);
+  NearestTable(AY, FS.RowIndex, RF, RL);
+  if (CF >= CL || RF >= RL) return;
+  const int64_t X0 = AX.V0 + CF, N = CL - CF;
+  const TPixelFormat SF = FSrc.GetPixelFormat();
+  const bool ByteSource = SF == pf24bit || SF == pf32bit;
+  const int Bpp = SF == pf24bit ? 3 : 4; // bytes of a source pixel as the sums see it
+  const bool DirectOut = FCode == CodeSrcCopy && FDst.GetPixelFormat() == pf32bit;
+  FS.Work.resize(std::size_t(N));
+
+  // 2:1 in both directions with every 2x2 block inside the source.
+  const int64_t SX0 = AX.S0 + 2 * (AX.V0 + CF - AX.D0);
+  if (ByteSource && !AX.Flip && !AY.Flip && AX.SLen == 2 * AX.DLen && AY.SLen == 2 * AY.DLen &&
+      SX0 >= 0 && SX0 + 2 * N <= AX.SrcLimit) {
+    const int64_t SYFirst = AY.S0 + 2 * (AY.V0 + RF - AY.D0);
+    if (SYFirst >= 0 && SYFirst + 2 * (RL - RF) <= AY.SrcLimit) {
+      for (int64_t k = RF; k < RL; ++k) {
+        const int64_t Y = AY.V0 + k;
+        const int64_t SY = AY.S0 + 2 * (Y - AY.D0);
+        uint32_t* Out =
+            DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
+        Halve2x2(SrcRow(SY) + SX0 * Bpp, SrcRow(SY + 1) + SX0 * Bpp, Bpp, N, Out);
+        Emit(Y, X0, N, Out);
+      }
+      return;
+    }
+  }
+
+  AreaTaps(AX, CF, CL, HorizontalBits, FS.ColTapStart, FS.ColTapSrc, FS.ColTapWeight);
+  AreaTaps(AY, RF, RL, VerticalBits, FS.RowTapStart, FS.RowTapSrc, FS.RowTapWeight);
+  const int32_t SXMin = FS.ColTapSrc.front(), SXMax = FS.ColTapSrc.back();
+  const int64_t Cols = int64_t(SXMax) - SXMin + 1;
+  const std::size_t SumLen = std::size_t(Cols * Bpp);
+  FS.Sums.resize(SumLen);
+  if (!ByteSource) {
+    FS.Decoded.resize(std::size_t(Cols));
+    FS.Decoded2.resize(std::size_t(Cols));
+  }
+  uint32_t* Sums = FS.Sums.data();
+  for (int64_t k = RF; k < RL; ++k) {
+    const int64_t Y = AY.V0 + k;
+    // Vertical pass: weighted sums of the source rows, byte by byte.
+    const int32_t T0 = FS.RowTapStart[std::size_t(k - RF)];
+    const int32_t T1 = FS.RowTapStart[std::size_t(k - RF + 1)];
+    auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
+      const uint8_t* R = SrcRow(FS.RowTapSrc[std::size_t(t)]);
+      if (ByteSource) return R + int64_t(SXMin) * Bpp;
+      for (int64_t i = 0; i < Cols; ++i)
+        Buffer[std::size_t(i)] = SourceXrgb(FSrc, R, SXMin + i, FSrcPal);
+      return reinterpret_cast<const uint8_t*>(Buffer.data());
+    };
+    for (int32_t t = T0; t < T1; t += 2) {
+      const uint8_t* A = Row(t, FS.Decoded);
+      const uint32_t WA = FS.RowTapWeight[std::size_t(t)];
+      const bool Pair = t + 1 < T1;
+      const uint8_t* B = Pair ? Row(t + 1, FS.Decoded2) : A;
+      AccumulateRows(Sums, A, WA, B, Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, SumLen,
+                     t == T0);
+    }
+    // Horizontal pass on the sums reduced to 8.8 bits.
+    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
+    // Sums scaled by 2^14, reduced by 2^6 and weighted by 2^16: the result
+    // is scaled by 2^24.
+    constexpr int Shift = VerticalBits - 8;
+    constexpr uint32_t Round = 1u << (VerticalBits - Shift + HorizontalBits - 1);
+    for (int64_t c = 0; c < N; ++c) {
+      uint32_t A0 = Round, A1 = Round, A2 = Round;
+      const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
+      for (int32_t u = U0; u < U1; ++u) {
+        const uint32_t Wt = FS.ColTapWeight[std::size_t(u)];
+        const uint32_t* V = Sums + std::size_t(FS.ColTapSrc[std::size_t(u)] - SXMin) * Bpp;
+        A0 += Wt * (V[0] >> Shift);
+        A1 += Wt * (V[1] >> Shift);
+        A2 += Wt * (V[2] >> Shift);
+      }
+      Out[c] = (A0 >> 24) | (A1 >> 24) << 8 | (A2 >> 24) << 16;
+    }
+    Emit(Y, X0, N, Out);
+  }
+}
+
+} // namespace
+
+void BlockCopy(TBitmap& Dst, int32_t X, int32_t Y, int32_t W, int32_t H, const TBitmap& Src,
+               int32_t SX, int32_t SY, int32_t SW, int32_t SH, TCopyMode Rop, TStretchBltMode Mode,
+               TColor Pattern, TStretchScratch& Scratch) {
+  TAxis AX{X, W, SX, SW, false, Dst.GetWidth(), Src.GetWidth(), 0, 0};
+  TAxis AY{Y, H, SY, SH, false, Dst.GetHeight(), Src.GetHeight(), 0, 0};
+  for (TAxis* A : {&AX, &AY}) {
+    if (A->DLen < 0) {
+      A->D0 += A->DLen;
+      A->DLen = -A->DLen;
+      A->Flip = !A->Flip;
+    }
+    if (A->SLen < 0) {
+      A->S0 += A->SLen;
+      A->SLen = -A->SLen;
+      A->Flip = !A->Flip;
+    }
+    A->V0 = std::max<int64_t>(A->D0, 0);
+    A->V1 = std::min<int64_t>(A->D0 + A->DLen, A->DstLimit);
+    if (A->DLen == 0 || A->V0 >= A->V1) return;
+  }
+  const auto Code = uint8_t(Rop >> 16);
+  TCopier C(Dst, Src, Scratch, Code, Pattern);
+  if ((((Code >> 2) ^ Code) & 0x33) == 0) { // the source does not matter
+    C.NoSource(AX.V0, AX.V1, AY.V0, AY.V1);
+    return;
+  }
+  if (AX.SLen == 0 || AY.SLen == 0) return;
+  const bool SameSize = AX.SLen == AX.DLen && AY.SLen == AY.DLen;
+  if (Mode == sbmHalftone && !SameSize)
+    C.Area(AX, AY);
+  else
+    C.Nearest(AX, AY);
+}
+
+} // namespace qeb::detail
