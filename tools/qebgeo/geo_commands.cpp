@@ -193,7 +193,7 @@ void AddGeoCommands(std::vector<TCommand>& List) {
 }
 
 void DemoGeo() {
-  std::cout << "qebgeolib demo: geodetic basics\n";
+  std::cout << "qebgeolib demo: geodesy, a geographic database and a map calibration\n";
 
   Heading("Ellipsoids: derived values");
   std::cout << "WGS 1984: 1/f = " << Fixed(RecipFlattening(gelWGS84), 9)
