@@ -298,6 +298,34 @@ void SolveRows(const TMatrix& A, const TVector& B1, const TVector& B2,
   SolveInto(Work, B2, Pars[2]);
 }
 
+// Least squares over the quads in both directions with the same polynomial
+// terms: pixel (U, V) = (x, y) to latitude and longitude into PLSP, then
+// (U, V) = (latitude, longitude) to pixel x and y into SPPL. Terms writes the
+// NT terms of one row.
+template <int32_t NT, class TTerms>
+void FitQuadsBothWays(const TCalibData& D, TTerms Terms, TArray1<TArray1<double, NT>, 2>& PLSP,
+                      TArray1<TArray1<double, NT>, 2>& SPPL) {
+  const int32_t N = D.NumCalQuads;
+  if (N == 0) return;
+  TMatrix A(NT, N);
+  TVector B1(N), B2(N);
+  for (const bool ToGeographic : {true, false}) {
+    for (int32_t I = 1; I <= N; ++I) {
+      const TCalQuad& Q = D.CalQuads[I];
+      double T[NT];
+      if (ToGeographic)
+        Terms(Q.MapX, Q.MapY, T);
+      else
+        Terms(Q.Latitude, Q.Longitude, T);
+      for (int32_t C = 0; C < NT; ++C)
+        A.SetVal(C + 1, I, T[C]);
+      B1.SetVal(I, ToGeographic ? Q.Latitude : Q.MapX);
+      B2.SetVal(I, ToGeographic ? Q.Longitude : Q.MapY);
+    }
+    SolveRows(A, B1, B2, ToGeographic ? PLSP : SPPL);
+  }
+}
+
 template <class T> void Zero(T& Pars) {
   Pars = T{};
 }
@@ -383,60 +411,30 @@ bool TVozIzaCalibration::RecalcGratMat() {
 void TVozIzaCalibration::CalcBiquadraticCalibration() {
   Zero(FCalParsPLSP);
   Zero(FCalParsSPPL);
-  const int32_t N = FCalibData.NumCalQuads;
-  if (N == 0) return;
-  TMatrix A(6, N);
-  TVector B1(N), B2(N);
-  auto Row = [&](int32_t I, double U, double V) {
-    A.SetVal(1, I, 1);
-    A.SetVal(2, I, U);
-    A.SetVal(3, I, V);
-    A.SetVal(4, I, U * U);
-    A.SetVal(5, I, U * V);
-    A.SetVal(6, I, V * V);
-  };
-  for (int32_t I = 1; I <= N; ++I) {
-    const TCalQuad& Q = FCalibData.CalQuads[I];
-    Row(I, Q.MapX, Q.MapY);
-    B1.SetVal(I, Q.Latitude);
-    B2.SetVal(I, Q.Longitude);
-  }
-  SolveRows(A, B1, B2, FCalParsPLSP);
-  for (int32_t I = 1; I <= N; ++I) {
-    const TCalQuad& Q = FCalibData.CalQuads[I];
-    Row(I, Q.Latitude, Q.Longitude);
-    B1.SetVal(I, Q.MapX);
-    B2.SetVal(I, Q.MapY);
-  }
-  SolveRows(A, B1, B2, FCalParsSPPL);
+  FitQuadsBothWays(
+      FCalibData,
+      [](double U, double V, double(&T)[6]) {
+        T[0] = 1;
+        T[1] = U;
+        T[2] = V;
+        T[3] = U * U;
+        T[4] = U * V;
+        T[5] = V * V;
+      },
+      FCalParsPLSP, FCalParsSPPL);
 }
 
 void TVozIzaCalibration::CalcEquiRectCalibration() {
   Zero(FEquRectSPPL);
   Zero(FEquRectPLSP);
-  const int32_t N = FCalibData.NumCalQuads;
-  if (N == 0) return;
-  TMatrix A(3, N);
-  TVector B1(N), B2(N);
-  auto Row = [&](int32_t I, double U, double V) {
-    A.SetVal(1, I, 1);
-    A.SetVal(2, I, U);
-    A.SetVal(3, I, V);
-  };
-  for (int32_t I = 1; I <= N; ++I) {
-    const TCalQuad& Q = FCalibData.CalQuads[I];
-    Row(I, Q.MapX, Q.MapY);
-    B1.SetVal(I, Q.Latitude);
-    B2.SetVal(I, Q.Longitude);
-  }
-  SolveRows(A, B1, B2, FEquRectPLSP);
-  for (int32_t I = 1; I <= N; ++I) {
-    const TCalQuad& Q = FCalibData.CalQuads[I];
-    Row(I, Q.Latitude, Q.Longitude);
-    B1.SetVal(I, Q.MapX);
-    B2.SetVal(I, Q.MapY);
-  }
-  SolveRows(A, B1, B2, FEquRectSPPL);
+  FitQuadsBothWays(
+      FCalibData,
+      [](double U, double V, double(&T)[3]) {
+        T[0] = 1;
+        T[1] = U;
+        T[2] = V;
+      },
+      FEquRectPLSP, FEquRectSPPL);
 }
 
 void TVozIzaCalibration::CalcMillerCylCalibration() {
