@@ -2,24 +2,13 @@
 
 #include "qebgeolib/platform/application.h"
 #include "qebgeolib/platform/controls.h"
+#include "tests/platform/mouselog.h"
 
 using namespace qeb;
 
 namespace {
 
-std::string Mouse(const char* What, TShiftState S, int32_t X, int32_t Y) {
-  std::string T = What;
-  T += ' ';
-  for (auto [Bit, Letter] : {std::pair{ssShift, 'S'},
-                             {ssAlt, 'A'},
-                             {ssCtrl, 'C'},
-                             {ssLeft, 'l'},
-                             {ssRight, 'r'},
-                             {ssMiddle, 'm'},
-                             {ssDouble, 'd'}})
-    if (S & Bit) T += Letter;
-  return T + " " + std::to_string(X) + "," + std::to_string(Y);
-}
+using test::Mouse;
 
 // Logs its handlers; MouseDown with ssCtrl runs a nested loop until a
 // release, as a drag-a-box operation does.

@@ -15,24 +15,13 @@
 #include "qebgeolib/platform/canvas.h"
 #include "qebgeolib/platform/stdctrls.h"
 #include "qebgeolib/resources/georesources.h"
+#include "tests/platform/mouselog.h"
 
 using namespace qeb;
 
 namespace {
 
-std::string Mouse(const char* What, TShiftState S, int32_t X, int32_t Y) {
-  std::string T = What;
-  T += ' ';
-  for (auto [Bit, Letter] : {std::pair{ssShift, 'S'},
-                             {ssAlt, 'A'},
-                             {ssCtrl, 'C'},
-                             {ssLeft, 'l'},
-                             {ssRight, 'r'},
-                             {ssMiddle, 'm'},
-                             {ssDouble, 'd'}})
-    if (S & Bit) T += Letter;
-  return T + " " + std::to_string(X) + "," + std::to_string(Y);
-}
+using test::Mouse;
 
 // Logs its handlers and draws: a square at each press, an XOR line for each
 // move with the left button held.
