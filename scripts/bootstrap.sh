@@ -9,6 +9,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   # image files and text of the graphics layer
   libjpeg62-turbo-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  # the public-domain world map the demo and the map tests render
+  xplanet-images
   # Qt 6: the raster-engine peer of the graphics benchmarks and the Qt binding
   qt6-base-dev
   # tests and benchmarks

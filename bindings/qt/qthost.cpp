@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtGlobal>
@@ -401,6 +402,15 @@ void Host::ControlDestroyed(TControl* Control) {
 
 void Host::ProcessMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool Host::WaitMessage() {
+  // The timer's event ends the wait when nothing else comes.
+  QTimer WakeUp;
+  WakeUp.setSingleShot(true);
+  WakeUp.start(50);
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  return true;
 }
 
 } // namespace qeb::qt

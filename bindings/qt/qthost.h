@@ -70,6 +70,9 @@ public:
   void ControlChanged(TControl* Control, TControlChange Change) override;
   void ControlDestroyed(TControl* Control) override;
   void ProcessMessages() override;
+  // Sleeps in Qt's event loop until an event comes, at most a short while,
+  // so that a waiting loop still sees its own exit conditions.
+  bool WaitMessage() override;
 
 private:
   QWidget* Build(TControl* Control, QWidget* Parent, bool Root);

@@ -88,6 +88,14 @@ void THeadlessHost::ProcessMessages() {
     if (TControl* C = Ref.Get()) C->Update();
 }
 
+bool THeadlessHost::WaitMessage() {
+  if (!FQueue.empty()) return true;
+  if (!FOnIdle) return false;
+  const std::function<void()> Idle = FOnIdle;
+  Idle();
+  return !FQueue.empty();
+}
+
 TControl* THeadlessHost::HitTest(TControl* Window, const TPoint& P) const {
   if (!Window->GetShowing()) return nullptr;
   if (P.X < 0 || P.Y < 0 || P.X >= Window->GetWidth() || P.Y >= Window->GetHeight()) return nullptr;

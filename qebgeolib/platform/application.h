@@ -37,6 +37,11 @@ public:
   // Handles what is pending (input, painting) and returns; it does not wait
   // for new events.
   virtual void ProcessMessages() = 0;
+  // Waits until input may have arrived, for nested loops that wait for the
+  // user (a drag-a-box operation); they call ProcessMessages after it. False
+  // when the host can deliver no more input, so that such a loop gives up
+  // instead of spinning. A host that cannot wait says false.
+  virtual bool WaitMessage() { return false; }
 };
 
 // The host without a display. Surfaces stay in memory (compose a window with
@@ -82,6 +87,11 @@ public:
   // for the next call; a handler may run a nested loop that takes the
   // following ones), then paints the controls marked for painting.
   void ProcessMessages() override;
+  // True when input is queued. With an empty queue it runs the idle handler
+  // (which may post input or end the waiting loop itself) and tells whether
+  // that queued something; without an idle handler nothing can ever arrive,
+  // so false.
+  bool WaitMessage() override;
 
   void AreaChanged(TControl* Control, const TRect& Area) override;
   void CursorChanged(TControl* /*Control*/) override {}
@@ -128,6 +138,9 @@ public:
 
   // Lets the host handle pending input and painting, then returns.
   void ProcessMessages() { FHost->ProcessMessages(); }
+  // Waits until input may have arrived; false when the host can deliver no
+  // more (see TControlHost::WaitMessage).
+  bool WaitMessage() { return FHost->WaitMessage(); }
 
   // A request to end the program's main loop; loops that wait for the user
   // may check it.

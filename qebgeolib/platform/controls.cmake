@@ -1,7 +1,8 @@
-# Sources of the control framework (TControl and its family, Application, Clipboard, Screen).
+# Sources of the control framework (TControl and its family, Application, Clipboard, Printer, Screen).
 target_sources(qebplatform PRIVATE
   application.cpp
   clipboard.cpp
+  printers.cpp
   controls.cpp
   cursors.cpp
   resources.cpp

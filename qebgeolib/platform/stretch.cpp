@@ -1,8 +1,10 @@
 // Block copies between bitmaps: 1:1 copies, nearest-pixel and area-average
 // stretching, format conversion on the way and the ternary raster
 // operations. This is the hot path of map rendering, so the common cases
-// (same-format 1:1 copies, 2:1 area averages of 24- and 32-bit images) have
-// their own loops, and all work memory lives in the canvas's scratch.
+// (same-format 1:1 copies, 2:1 area averages of 24- and 32-bit images, the
+// 24- and 32-bit image into the 15-bit view, the 15-bit view onto the 32-bit
+// screen) have their own loops, and all work memory lives in the canvas's
+// scratch.
 #include <algorithm>
 #include <cstring>
 
@@ -154,25 +156,139 @@ void PaletteTable(const TBitmap& B, uint32_t (&Table)[256]) {
     Table[i] = std::size_t(i) < P.size() ? SwapRB(P[std::size_t(i)]) : 0;
 }
 
-uint32_t SourceXrgb(const TBitmap& B, const uint8_t* Row, int64_t X, const uint32_t* Pal) {
-  switch (B.GetPixelFormat()) {
-  case pf4bit:
-    return Pal[(X & 1) ? (Row[X >> 1] & 15) : (Row[X >> 1] >> 4)];
-  case pf8bit:
-    return Pal[Row[X]];
-  case pf15bit:
-    return X15ToXrgb(Load16(Row + 2 * X));
-  case pf24bit:
-    return Load24(Row + 3 * X);
-  case pf32bit:
-    return Load32(Row + 4 * X) & 0xFFFFFF;
-  }
-  return 0;
-}
-
 template <int B> void GatherRaw(const uint8_t* S, const int32_t* Idx, int64_t N, uint8_t* D) {
   for (int64_t i = 0; i < N; ++i)
     std::memcpy(D + B * i, S + int64_t(B) * Idx[i], B);
+}
+
+// Working pixels of the source pixels Idx[0..N) of one row, the format
+// chosen once per row.
+void GatherXrgb(TPixelFormat F, const uint8_t* S, const int32_t* Idx, int64_t N, uint32_t* Out,
+                const uint32_t* Pal) {
+  switch (F) {
+  case pf4bit:
+    for (int64_t i = 0; i < N; ++i) {
+      const int64_t X = Idx[i];
+      Out[i] = Pal[(X & 1) ? (S[X >> 1] & 15) : (S[X >> 1] >> 4)];
+    }
+    break;
+  case pf8bit:
+    for (int64_t i = 0; i < N; ++i)
+      Out[i] = Pal[S[Idx[i]]];
+    break;
+  case pf15bit:
+    for (int64_t i = 0; i < N; ++i)
+      Out[i] = X15ToXrgb(Load16(S + 2 * int64_t(Idx[i])));
+    break;
+  case pf24bit:
+    for (int64_t i = 0; i < N; ++i)
+      Out[i] = Load24(S + 3 * int64_t(Idx[i]));
+    break;
+  case pf32bit:
+    for (int64_t i = 0; i < N; ++i)
+      Out[i] = Load32(S + 4 * int64_t(Idx[i])) & 0xFFFFFF;
+    break;
+  }
+}
+
+// 24- or 32-bit source pixels (Bpp bytes) straight into a 15-bit row. The
+// four-byte loads of 24-bit pixels read one byte beyond the last pixel,
+// which the bitmap buffers always have; XrgbTo15 ignores it.
+template <int Bpp> void Gather15(const uint8_t* S, const int32_t* Idx, int64_t N, uint8_t* D) {
+  for (int64_t i = 0; i < N; ++i)
+    Store16(D + 2 * i, XrgbTo15(Load32(S + Bpp * int64_t(Idx[i]))));
+}
+
+// N consecutive 24- or 32-bit pixels into 15-bit ones. The vector loads read
+// up to four bytes beyond the last pixel (bitmap buffers always have them).
+template <int Bpp> void Row15(const uint8_t* S, int64_t N, uint8_t* D) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i MR = _mm_set1_epi32(0x7C00), MG = _mm_set1_epi32(0x03E0);
+  const __m128i MB = _mm_set1_epi32(0x001F);
+  auto Four = [&](const uint8_t* P) { // four pixels in the 32-bit lanes
+    const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+    __m128i X = V;
+    if (Bpp == 3)
+      X = _mm_unpacklo_epi64(_mm_unpacklo_epi32(V, _mm_srli_si128(V, 3)),
+                             _mm_unpacklo_epi32(_mm_srli_si128(V, 6), _mm_srli_si128(V, 9)));
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(X, 9), MR),
+                                     _mm_and_si128(_mm_srli_epi32(X, 6), MG)),
+                        _mm_and_si128(_mm_srli_epi32(X, 3), MB));
+  };
+  for (; i + 8 <= N; i += 8) {
+    const __m128i Lo = Four(S + Bpp * i), Hi = Four(S + Bpp * i + 4 * Bpp);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 2 * i), _mm_packs_epi32(Lo, Hi));
+  }
+#endif
+  for (; i < N; ++i)
+    Store16(D + 2 * i, XrgbTo15(Bpp == 3 ? Load24(S + 3 * i) : Load32(S + 4 * i)));
+}
+
+// N 16-bit destination pixels, each source pixel of B twice; Odd when the
+// first one is the second of its pair.
+void Double16(const uint8_t* B, int64_t N, bool Odd, uint8_t* D) {
+  int64_t i = 0;
+  if (Odd) {
+    std::memcpy(D, B, 2);
+    B += 2;
+    i = 1;
+  }
+#if defined(__SSE2__)
+  for (; i + 16 <= N; i += 16, B += 16) {
+    const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 2 * i), _mm_unpacklo_epi16(V, V));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 2 * i + 16), _mm_unpackhi_epi16(V, V));
+  }
+#endif
+  for (; i + 2 <= N; i += 2, B += 2) {
+    std::memcpy(D + 2 * i, B, 2);
+    std::memcpy(D + 2 * i + 2, B, 2);
+  }
+  if (i < N) std::memcpy(D + 2 * i, B, 2);
+}
+
+// The 15-bit row of source pixels Idx[0..N). Enlarging, each source pixel
+// of the span is converted once into Buffer and then gathered, or, at
+// exactly twice the size (Double), doubled.
+template <int Bpp>
+void To15(const uint8_t* S, const int32_t* Idx, int64_t N, uint8_t* D, bool Double, bool Odd,
+          std::vector<uint32_t>& Buffer) {
+  const int64_t Lo = std::min(Idx[0], Idx[N - 1]), Span = std::max(Idx[0], Idx[N - 1]) - Lo + 1;
+  if (Span >= N) {
+    Gather15<Bpp>(S, Idx, N, D);
+    return;
+  }
+  if (Buffer.size() < std::size_t(Span)) Buffer.resize(std::size_t(Span));
+  auto* B = reinterpret_cast<uint8_t*>(Buffer.data());
+  Row15<Bpp>(S + Bpp * Lo, Span, B);
+  if (Double) {
+    Double16(B, N, Odd, D);
+    return;
+  }
+  for (int64_t i = 0; i < N; ++i)
+    Store16(D + 2 * i, Load16(B + 2 * (Idx[i] - Lo)));
+}
+
+// 15-bit pixels into 32-bit ones, each channel v becoming v << 3 | v >> 2:
+// consecutive pixels (the 1:1 copy of the view to the screen) and gathered.
+void Row15To32(const uint8_t* S, int64_t N, uint8_t* D) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i M5 = _mm_set1_epi16(31);
+  auto Expand = [](__m128i V) { return _mm_or_si128(_mm_slli_epi16(V, 3), _mm_srli_epi16(V, 2)); };
+  for (; i + 8 <= N; i += 8) {
+    const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S + 2 * i));
+    const __m128i B = Expand(_mm_and_si128(V, M5));
+    const __m128i G = Expand(_mm_and_si128(_mm_srli_epi16(V, 5), M5));
+    const __m128i R = Expand(_mm_and_si128(_mm_srli_epi16(V, 10), M5));
+    const __m128i BG = _mm_or_si128(B, _mm_slli_epi16(G, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 4 * i), _mm_unpacklo_epi16(BG, R));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 4 * i + 16), _mm_unpackhi_epi16(BG, R));
+  }
+#endif
+  for (; i < N; ++i)
+    Store32(D + 4 * i, X15ToXrgb(Load16(S + 2 * i)));
 }
 
 // Two source rows of 24- or 32-bit pixels to Count working pixels, each the
@@ -333,34 +449,46 @@ void TCopier::Nearest(const TAxis& AX, const TAxis& AY) {
   if (CF >= CL || RF >= RL) return;
   const int64_t X0 = AX.V0 + CF, N = CL - CF;
   const int32_t* Idx = FS.ColIndex.data() + CF;
-  const TPixelFormat F = FDst.GetPixelFormat();
-  const bool Raw = FCode == CodeSrcCopy && RawCompatible();
+  const TPixelFormat F = FDst.GetPixelFormat(), SF = FSrc.GetPixelFormat();
+  const bool Copy = FCode == CodeSrcCopy;
+  const bool Raw = Copy && RawCompatible();
   const bool Identity = Idx[N - 1] - Idx[0] == N - 1; // consecutive source columns
   const int Bytes = BitsPerPixel(F) / 8;
+  // Twice the size across: destination pixel p (from D0) takes source
+  // pixel S0 + p / 2.
+  const bool Double = !AX.Flip && AX.DLen == 2 * AX.SLen;
+  const bool Odd = ((X0 - AX.D0) & 1) != 0;
   FS.Work.resize(std::size_t(N));
   int64_t PrevSrc = -1, PrevY = -1;
   for (int64_t k = RF; k < RL; ++k) {
     const int64_t Y = AY.V0 + k;
     const int64_t SY = FS.RowIndex[std::size_t(k)];
-    if (Raw && F != pf4bit) {
-      uint8_t* D = DstRow(Y) + X0 * Bytes;
-      if (SY == PrevSrc) // enlarging: the row repeats the one above
-        std::memcpy(D, DstRow(PrevY) + X0 * Bytes, std::size_t(N * Bytes));
-      else if (Identity)
-        std::memcpy(D, SrcRow(SY) + int64_t(Idx[0]) * Bytes, std::size_t(N * Bytes));
+    const uint8_t* S = SrcRow(SY);
+    uint8_t* D = DstRow(Y) + X0 * Bytes; // not used for pf4bit
+    if (Copy && F != pf4bit && SY == PrevSrc) {
+      // Enlarging: the row repeats the one above.
+      std::memcpy(D, DstRow(PrevY) + X0 * Bytes, std::size_t(N * Bytes));
+    } else if (Raw && F != pf4bit) {
+      if (Identity)
+        std::memcpy(D, S + int64_t(Idx[0]) * Bytes, std::size_t(N * Bytes));
       else if (Bytes == 1)
-        GatherRaw<1>(SrcRow(SY), Idx, N, D);
+        GatherRaw<1>(S, Idx, N, D);
       else if (Bytes == 2)
-        GatherRaw<2>(SrcRow(SY), Idx, N, D);
+        GatherRaw<2>(S, Idx, N, D);
       else if (Bytes == 3)
-        GatherRaw<3>(SrcRow(SY), Idx, N, D);
+        GatherRaw<3>(S, Idx, N, D);
       else
-        GatherRaw<4>(SrcRow(SY), Idx, N, D);
+        GatherRaw<4>(S, Idx, N, D);
+    } else if (Copy && F == pf15bit && SF == pf24bit) {
+      To15<3>(S, Idx, N, D, Double, Odd, FS.Decoded);
+    } else if (Copy && F == pf15bit && SF == pf32bit) {
+      To15<4>(S, Idx, N, D, Double, Odd, FS.Decoded);
+    } else if (Copy && F == pf32bit && SF == pf15bit && Identity) {
+      Row15To32(S + 2 * int64_t(Idx[0]), N, D);
     } else {
-      const uint8_t* S = SrcRow(SY);
-      uint32_t* W = FS.Work.data();
-      for (int64_t i = 0; i < N; ++i)
-        W[i] = SourceXrgb(FSrc, S, Idx[i], FSrcPal);
+      // Into a 32-bit destination the working pixels are the stored ones.
+      uint32_t* W = Copy && F == pf32bit ? reinterpret_cast<uint32_t*>(D) : FS.Work.data();
+      GatherXrgb(SF, S, Idx, N, W, FSrcPal);
       Emit(Y, X0, N, W);
     }
     PrevSrc = SY;
@@ -415,10 +543,9 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
     const int32_t T0 = FS.RowTapStart[std::size_t(k - RF)];
     const int32_t T1 = FS.RowTapStart[std::size_t(k - RF + 1)];
     auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
-      const uint8_t* R = SrcRow(FS.RowTapSrc[std::size_t(t)]);
-      if (ByteSource) return R + int64_t(SXMin) * Bpp;
-      for (int64_t i = 0; i < Cols; ++i)
-        Buffer[std::size_t(i)] = SourceXrgb(FSrc, R, SXMin + i, FSrcPal);
+      const int32_t SY = FS.RowTapSrc[std::size_t(t)];
+      if (ByteSource) return SrcRow(SY) + int64_t(SXMin) * Bpp;
+      DecodeRow(FSrc, SY, SXMin, int32_t(Cols), Buffer.data());
       return reinterpret_cast<const uint8_t*>(Buffer.data());
     };
     for (int32_t t = T0; t < T1; t += 2) {
@@ -481,7 +608,15 @@ void BlockCopy(TBitmap& Dst, int32_t X, int32_t Y, int32_t W, int32_t H, const T
   }
   if (AX.SLen == 0 || AY.SLen == 0) return;
   const bool SameSize = AX.SLen == AX.DLen && AY.SLen == AY.DLen;
-  if (Mode == sbmHalftone && !SameSize)
+  // Enlarging by a whole factor on both axes, every destination pixel covers
+  // part of one source pixel only: its area average is that pixel, which is
+  // also the nearest one. Palette formats stay with the filter, whose
+  // nearest-colour match may pick another of two equal palette entries.
+  auto Whole = [](const TAxis& A) { return A.SLen <= A.DLen && A.DLen % A.SLen == 0; };
+  auto Palette = [](TPixelFormat F) { return F == pf4bit || F == pf8bit; };
+  const bool SinglePixel =
+      Whole(AX) && Whole(AY) && !Palette(Src.GetPixelFormat()) && !Palette(Dst.GetPixelFormat());
+  if (Mode == sbmHalftone && !SameSize && !SinglePixel)
     C.Area(AX, AY);
   else
     C.Nearest(AX, AY);

@@ -7,8 +7,10 @@
 
 #include "qebgeolib/platform/canvas.h"
 #include "qebgeolib/platform/streams.h"
+#include "tests/errortext.h"
 
 using namespace qeb;
+using qeb::test::ErrorOf;
 
 namespace {
 
@@ -16,15 +18,6 @@ const TPixelFormat AllFormats[] = {pf4bit, pf8bit, pf15bit, pf24bit, pf32bit};
 
 std::string TmpName(const char* Name) {
   return std::string(QEB_TEST_TMPDIR) + "/graphics_" + Name;
-}
-
-template <class F> std::string ErrorOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "(no error)";
 }
 
 // Little-endian byte writer for hand-made BMP files.

@@ -4,6 +4,7 @@ target_sources(platform_tests PRIVATE
   mouse_test.cpp
   stdctrls_test.cpp
   screen_test.cpp
+  printers_test.cpp
 )
 
 # A resource table of the tests' own, made by the same build step as the

@@ -9,22 +9,15 @@
 #include "qebgeolib/platform/jpegimage.h"
 #include "qebgeolib/platform/pngimage.h"
 #include "qebgeolib/platform/streams.h"
+#include "tests/errortext.h"
 
 using namespace qeb;
+using qeb::test::ErrorOf;
 
 namespace {
 
 std::string TmpName(const char* Name) {
   return std::string(QEB_TEST_TMPDIR) + "/graphics_" + Name;
-}
-
-template <class F> std::string ErrorOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "(no error)";
 }
 
 std::vector<uint8_t> FromHex(const std::string& H) {

@@ -177,3 +177,33 @@ TEST_F(TFixture, NestedLoopsTakeTheFollowingEvents) {
   EXPECT_EQ(Idle, 3);
   EXPECT_EQ(Log.back(), "root loop done");
 }
+
+TEST_F(TFixture, WaitMessageSaysWhetherInputCanStillCome) {
+  H.SetOnIdle(nullptr);
+  EXPECT_FALSE(Application().WaitMessage()); // nothing queued, nothing to ask
+  H.PostMouseMove(Root, 0, 1, 1);
+  EXPECT_TRUE(Application().WaitMessage());
+  Application().ProcessMessages();
+  int Idle = 0;
+  H.SetOnIdle([&] { ++Idle; });
+  EXPECT_FALSE(Application().WaitMessage()); // asked, but it queued nothing
+  H.SetOnIdle([&] {
+    ++Idle;
+    H.PostProc([] {});
+  });
+  EXPECT_TRUE(Application().WaitMessage());
+  EXPECT_TRUE(Application().WaitMessage()); // still queued: not asked again
+  EXPECT_EQ(Idle, 2);
+  H.SetOnIdle(nullptr);
+  Application().ProcessMessages();
+
+  // A host that cannot wait gives nested loops no hope.
+  struct TNoWait : TControlHost {
+    void AreaChanged(TControl*, const TRect&) override {}
+    void CursorChanged(TControl*) override {}
+    void ProcessMessages() override {}
+  } NoWait;
+  TControlHost* Old = Application().SetHost(&NoWait);
+  EXPECT_FALSE(Application().WaitMessage());
+  Application().SetHost(Old);
+}

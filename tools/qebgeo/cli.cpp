@@ -94,6 +94,7 @@ void CmdDemo(TArgs A) {
   DemoGeo();
   DemoDb();
   DemoCalib();
+  DemoView();
 }
 
 const std::vector<TCommand>& Commands() {
@@ -102,6 +103,7 @@ const std::vector<TCommand>& Commands() {
     AddGeoCommands(L);
     AddDbCommands(L);
     AddCalibCommands(L);
+    AddViewCommands(L);
     return L;
   }();
   return List;

@@ -59,5 +59,7 @@ void AddDbCommands(std::vector<TCommand>& List);
 void DemoDb();
 void AddCalibCommands(std::vector<TCommand>& List);
 void DemoCalib();
+void AddViewCommands(std::vector<TCommand>& List);
+void DemoView();
 
 } // namespace qeb::cli

@@ -1,0 +1,315 @@
+// TVozIza: creation, assignment, the map image (loading, taking over,
+// saving, renaming) and the appearance properties.
+#include "qebgeolib/voziza/view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "qebgeolib/companion/corelib/filesys.h"
+#include "qebgeolib/companion/corelib/stringl.h"
+#include "qebgeolib/platform/jpegimage.h"
+#include "qebgeolib/platform/sysutils.h"
+
+namespace qeb {
+
+namespace {
+
+// Calibration files name their image in lower case, and a name typed on
+// another system may differ in case too. When Name does not exist, the one
+// file of its folder whose name matches it ignoring ASCII case is taken
+// instead; with none or several such files, Name stays.
+std::string FindFileIgnoringCase(const std::string& Name) {
+  if (Name.empty() || FileExists(Name)) return Name;
+  namespace fs = std::filesystem;
+  const std::string Dir = ExtractFilePath(Name);
+  const std::string Wanted = LowerCase(ExtractFileName(Name));
+  if (Wanted.empty()) return Name;
+  std::error_code Ec;
+  fs::directory_iterator It(Dir.empty() ? fs::path(".") : fs::path(Dir), Ec);
+  std::string Found;
+  for (; !Ec && It != fs::directory_iterator(); It.increment(Ec)) {
+    const std::string Entry = It->path().filename().string();
+    if (LowerCase(Entry) != Wanted) continue;
+    if (!Found.empty()) return Name;
+    Found = Entry;
+  }
+  return Found.empty() ? Name : Dir + Found;
+}
+
+} // namespace
+
+TVozIza::TVozIza(TComponent* AOwner) : TCustomControl(AOwner) {
+  // Paint covers the whole surface; the framework need not fill it first.
+  SetControlStyle(GetControlStyle() | csOpaque);
+  SetBounds(GetLeft(), GetTop(), 500, 400);
+  ClearZoomHistory();
+  AuxBmp.SetPixelFormat(pf15bit);
+  FImgCache.SetPixelFormat(pf15bit);
+  FCacheAA = FAntiAlias;
+}
+
+TVozIza::~TVozIza() = default;
+
+void TVozIza::Assign(TPersistent* Source) {
+  auto* Src = dynamic_cast<TVozIza*>(Source);
+  if (!Src) {
+    TCustomControl::Assign(Source);
+    return;
+  }
+  if (Src == this) return;
+  AuxBmp.Assign(&Src->AuxBmp);
+  FImgCache.Assign(&Src->FImgCache);
+  GrafBmp.Assign(&Src->GrafBmp);
+  // The calibration record, model, undo data, every model parameter and the
+  // calibration file name.
+  TVozIzaCalibration::operator=(*Src);
+
+  FCacheMag = Src->FCacheMag;
+  FCacheAA = Src->FCacheAA;
+  FCacheMagLimit = Src->FCacheMagLimit;
+  FColorBakGnd = Src->FColorBakGnd;
+  FFrameStyle = Src->FFrameStyle;
+  FFrameColor = Src->FFrameColor;
+  FColorGratLine = Src->FColorGratLine;
+  FColorGratPoints = Src->FColorGratPoints;
+  FColBlackLine = Src->FColBlackLine;
+  FColGrayLine = Src->FColGrayLine;
+  FColWhiteLine = Src->FColWhiteLine;
+  FEmptyMsg = Src->FEmptyMsg;
+  FLButtonWasDown = Src->FLButtonWasDown;
+  FMapImgName = Src->FMapImgName;
+  FMapImgWidth = Src->FMapImgWidth;
+  FMapImgHeight = Src->FMapImgHeight;
+  FMagnify = Src->FMagnify;
+  FZoomState = Src->FZoomState;
+  FMouseBoxState = Src->FMouseBoxState;
+  FMouseBoxX1 = Src->FMouseBoxX1;
+  FMouseBoxX2 = Src->FMouseBoxX2;
+  FMouseBoxY1 = Src->FMouseBoxY1;
+  FMouseBoxY2 = Src->FMouseBoxY2;
+  FWindOldCornerX = Src->FWindOldCornerX;
+  FWindOldCornerY = Src->FWindOldCornerY;
+  FWindAnchorX = Src->FWindAnchorX;
+  FWindAnchorY = Src->FWindAnchorY;
+  FShowGrat = Src->FShowGrat;
+  FTopLeft = Src->FTopLeft;
+  FSuppressPaint = Src->FSuppressPaint;
+  FConfinePan = Src->FConfinePan;
+  FMouseAction = Src->FMouseAction;
+  FRubberBandOn = Src->FRubberBandOn;
+  FSelectRectOn = Src->FSelectRectOn;
+  FRubberBAnchorX = Src->FRubberBAnchorX;
+  FRubberBAnchorY = Src->FRubberBAnchorY;
+  FRubberBandOldX = Src->FRubberBandOldX;
+  FRubberBandOldY = Src->FRubberBandOldY;
+  FAntiAlias = Src->FAntiAlias;
+  FGratLineDist = Src->FGratLineDist;
+  FUTMGridDist = Src->FUTMGridDist;
+  FTopLeftXAnchor = Src->FTopLeftXAnchor;
+  FTopLeftYAnchor = Src->FTopLeftYAnchor;
+  FZoomStack = Src->FZoomStack;
+  FZStackPoi = Src->FZStackPoi;
+  MouseAnchorX = Src->MouseAnchorX;
+  MouseAnchorY = Src->MouseAnchorY;
+  FLastMClickPosX = Src->FLastMClickPosX;
+  FLastMClickPosY = Src->FLastMClickPosY;
+  FLastMMousePosX = Src->FLastMMousePosX;
+  FLastMMousePosY = Src->FLastMMousePosY;
+}
+
+void TVozIza::AssignTo(TPersistent* Dest) {
+  if (auto* D = dynamic_cast<TVozIza*>(Dest)) {
+    D->Assign(this);
+    return;
+  }
+  TCustomControl::AssignTo(Dest);
+}
+
+void TVozIza::Clear() {
+  ClearCalibData();
+  FCalibModel = cmUndefined;
+  FCalibData.MapFName.clear();
+  FCalibData.Caption.clear();
+  ClearMapImage();
+  Paint();
+}
+
+void TVozIza::ClearMapImage() {
+  FMapImgName.clear();
+  FMapImgWidth = 0;
+  FMapImgHeight = 0;
+}
+
+// ---- Map image.
+
+void TVozIza::CheckPixelLimit() const {
+  const int64_t W = GrafBmp.GetWidth(), H = GrafBmp.GetHeight();
+  if (W * H > MaxMapImgPixels)
+    CalibError(": Cannot use map image, maximum of " + IntToStr(MaxMapImgPixels) +
+               " pixels exceeded (size of map is " + IntToStr(W) + " x " + IntToStr(H) + ")");
+}
+
+void TVozIza::TakeNewPicture(const std::string& Name) {
+  FMapImgName = Name;
+  FMapImgWidth = GrafBmp.GetWidth();
+  FMapImgHeight = GrafBmp.GetHeight();
+  AuxBmp.SetHeight(FMapImgHeight);
+  AuxBmp.SetWidth(FMapImgWidth);
+  FTopLeft = TPoint{0, 0};
+}
+
+void TVozIza::SetMapImgName(const std::string& Name) {
+  const std::string Requested = Name;
+  std::string FileName = Name;
+  if (FOnMapImageRequest) FOnMapImageRequest(this, FileName);
+  FCacheMag = 0;
+  FileName = FindFileIgnoringCase(FileName);
+  if (!FileExists(FileName)) {
+    ClearMapImage();
+    Paint();
+    return;
+  }
+
+  // The picture is read into a bitmap of its own and replaces GrafBmp only
+  // when it was read completely and is within the pixel limit, so a failure
+  // leaves picture, name and size consistent.
+  TBitmap New;
+  bool Loaded = false;
+  const std::string Ext = LowerCase(ExtractFileExt(FileName));
+  if (Ext == ".jpg" || Ext == ".jpeg") {
+    TJPEGImage Jpeg;
+    Jpeg.SetOnProgress(FOnDataLoading);
+    Jpeg.LoadFromFile(FileName);
+    // The header gives the size: an oversized image is refused before it
+    // is decoded.
+    const int64_t W = Jpeg.GetWidth(), H = Jpeg.GetHeight();
+    if (W * H > MaxMapImgPixels)
+      CalibError(": Cannot use map image, maximum of " + IntToStr(MaxMapImgPixels) +
+                 " pixels exceeded (size of map is " + IntToStr(W) + " x " + IntToStr(H) + ")");
+    New.Assign(&Jpeg);
+    Loaded = true;
+  } else if (Ext == ".bmp") {
+    New.SetOnProgress(FOnDataLoading);
+    New.LoadFromFile(FileName);
+    Loaded = true;
+  }
+  if (Loaded) {
+    New.SwapImage(GrafBmp);
+    try {
+      CheckPixelLimit();
+    } catch (...) {
+      New.SwapImage(GrafBmp);
+      throw;
+    }
+  }
+  TakeNewPicture(Requested);
+  Paint();
+}
+
+void TVozIza::SetMapBitMap(TBitmap* Value) {
+  FCacheMag = 0;
+  TBitmap New;
+  New.Assign(Value);
+  New.SwapImage(GrafBmp);
+  try {
+    CheckPixelLimit();
+  } catch (...) {
+    New.SwapImage(GrafBmp);
+    throw;
+  }
+  TakeNewPicture("$unknown$");
+  Paint();
+}
+
+void TVozIza::SaveMap(const std::string& FileName, const std::string& DataID) {
+  const std::string Path = ExtractFilePath(FileName);
+  FMapImgName = StripExtension(ExtractFileName(FileName)) + ".jpg";
+  SaveCalDataAsXML(StripExtension(FileName) + ".xml", DataID);
+  TJPEGImage Jpeg;
+  Jpeg.SetOnProgress(FOnDataLoading);
+  Jpeg.Assign(&GrafBmp);
+  Jpeg.SaveToFile(Path + FMapImgName);
+}
+
+bool TVozIza::RenameMapImg(const std::string& Name) {
+  const std::string Reduced =
+      StripExtension(ExtractFileName(ReduceStringToFN83CompliantChars(Name)));
+  if (FMapImgName.empty() || Reduced.empty() || !FileExists(FMapImgName)) return false;
+  const std::string NewName = ExtractFilePath(FMapImgName) + Reduced + ExtractFileExt(FMapImgName);
+  // A rename that fails (the target exists, no permission) keeps the old
+  // name: the control must not point at a file that is not there.
+  if (NewName != FMapImgName && !RenameFile(FMapImgName, NewName)) return false;
+  FMapImgName = NewName;
+  return true;
+}
+
+// ---- Appearance.
+
+void TVozIza::SetAntiAlias(bool Value) {
+  FAntiAlias = Value;
+  Paint();
+}
+
+void TVozIza::SetCacheMagLimit(double Value) {
+  FCacheMagLimit = Value > 0 ? std::min(Value, DefaultCacheMagLimit) : 0.0;
+  if (FMagnify < DefaultCacheMagLimit) Paint();
+}
+
+void TVozIza::SetColorBakGnd(TColor Value) {
+  FColorBakGnd = Value;
+  Paint();
+}
+
+void TVozIza::SetColorGratLine(TColor Value) {
+  FColorGratLine = Value;
+  Paint();
+}
+
+void TVozIza::SetColorGratPoints(TColor Value) {
+  FColorGratPoints = Value;
+  Paint();
+}
+
+void TVozIza::SetColorFrame(TColor Value) {
+  FFrameColor = Value;
+  Paint();
+}
+
+void TVozIza::SetEmptyMsg(const std::string& Value) {
+  FEmptyMsg = Value;
+  Paint();
+}
+
+void TVozIza::SetFrameStyle(TFrameStyle Value) {
+  if (Value == FFrameStyle) return;
+  FFrameStyle = Value;
+  Paint();
+}
+
+void TVozIza::SetGratLineDist(double Value) {
+  FGratLineDist = Value > 0 ? std::min(Value, 60.0) : 0.0;
+  Paint();
+}
+
+void TVozIza::SetUTMGridDist(int32_t Value) {
+  FUTMGridDist = std::clamp(Value, 0, 10000000);
+  Paint();
+}
+
+void TVozIza::SetShowGrat(TShowGrat Value) {
+  // An ordinal beyond the enumeration draws nothing, like sgNone.
+  if (Value > sgPointsAndUTMGrid) Value = sgNone;
+  if (Value == FShowGrat) return;
+  FShowGrat = Value;
+  Paint();
+}
+
+void TVozIza::SetSuppressPaint(bool Value) {
+  if (Value == FSuppressPaint) return;
+  FSuppressPaint = Value;
+  if (!Value) Paint();
+}
+
+} // namespace qeb

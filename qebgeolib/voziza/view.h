@@ -1,0 +1,408 @@
+// The map control TVozIza: one calibrated raster map image shown at a
+// magnification and view position, with graticule, UTM grid and calibration
+// markers drawn over it, zoomed and panned by program calls and the mouse,
+// copied to the clipboard, bitmaps and printer pages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "qebgeolib/companion/corelib/base.h"
+#include "qebgeolib/platform/bitmap.h"
+#include "qebgeolib/platform/canvas.h"
+#include "qebgeolib/platform/controls.h"
+#include "qebgeolib/platform/graphics.h"
+#include "qebgeolib/voziza/calibration.h"
+
+namespace qeb {
+
+class TPrinter;
+
+// One view of the zoom history: TopLeft and magnification. All three zero
+// marks an empty slot.
+struct TgmZoomStackEntry {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  double MagF = 0;
+  bool Empty() const { return Left == 0 && Top == 0 && MagF == 0; }
+  friend bool operator==(const TgmZoomStackEntry&, const TgmZoomStackEntry&) = default;
+};
+
+// What the graticule pass draws. The two UTM modes draw only under cmUTM.
+enum TShowGrat : uint8_t {
+  sgNone,
+  sgPoints,           // calibration point markers
+  sgLines,            // meridians and parallels
+  sgPointsAndLines,   // lines, then markers
+  sgUTMGrid,          // UTM grid lines
+  sgPointsAndUTMGrid, // UTM grid and markers
+};
+
+using TRenderEvent = std::function<void(TObject* Sender, TCanvas& Canvas)>;
+// The handler may replace FileName with the file actually to be read.
+using TMapImgRequestEvent = std::function<void(TObject* Sender, std::string& FileName)>;
+
+// The largest map image the control accepts, in pixels.
+inline constexpr int64_t MaxMapImgPixels = 3000000;
+// The magnifications the control accepts (control pixels per image pixel).
+inline constexpr double MinMagnification = 1.0 / 1024;
+inline constexpr double MaxMagnification = 1024;
+// The default and largest CacheMagLimit: the double 0x3FE5555555555555.
+inline constexpr double DefaultCacheMagLimit = 2.0 / 3.0;
+// The zoom history's ring of views.
+inline constexpr int32_t ZoomStackSize = 16;
+
+// Coordinates: image pixels are positions in the full-resolution map image
+// (origin top left, y down); control pixels are positions on the control.
+// The view is TopLeft (the image pixel at control pixel (0, 0)) and the
+// magnification m (control pixels per image pixel):
+//   control = Round((image - TopLeft) * m), image = Round(control / m) + TopLeft,
+// rounding halves to even.
+//
+// Every change of a visible setting repaints at once: the view is composed
+// off screen in AuxBmp (15-bit pixels) and copied to the control's surface in
+// one block. Below CacheMagLimit the whole image is kept pre-scaled in
+// FImgCache, so panning only copies a window of it.
+//
+// Image loading and its failures:
+// - a file that does not exist empties the control (name "", size 0 x 0);
+// - a JPEG or BMP file that cannot be read or decoded raises the decoder's
+//   error (EInOutError, EInvalidGraphic) and leaves picture, name, size and
+//   view as they were; only the scaled cache is dropped and rebuilt;
+// - an image above MaxMapImgPixels raises EQEBVozIzaError
+//   Component "<Name>": Cannot use map image, maximum of 3000000 pixels
+//   exceeded (size of map is <w> x <h>) and keeps the previous picture,
+//   name and size.
+//
+// The control is used from the GUI thread only.
+class TVozIza : public TCustomControl, public TVozIzaCalibration {
+public:
+  // 500 x 400 pixels, no image, magnification 1, TopLeft (0, 0), the
+  // default colours, frame and empty message; the zoom history holds the
+  // initial view unless the owner is loading.
+  explicit TVozIza(TComponent* AOwner);
+  ~TVozIza() override;
+
+  std::string_view ClassName() const override { return "TVozIza"; }
+
+  // From another TVozIza: its whole state (images, calibration, view, zoom
+  // history, colours, settings, mouse states) but not its event handlers or
+  // bounds; nothing is repainted. Other sources: EConvertError.
+  void Assign(TPersistent* Source) override;
+
+  // Empties calibration, model, map file name, caption, image name and size,
+  // and repaints. Picture, view and zoom history stay.
+  void Clear();
+
+  // ---- Map image.
+
+  std::string GetMapImgFile() const override { return FMapImgName; }
+  // Loads a .jpg/.jpeg or .bmp file (extension in any letter case) through
+  // OnMapImageRequest, sets TopLeft (0, 0) and repaints; see the class
+  // comment for the failures. An existing file with another extension keeps
+  // the picture under the new name.
+  void SetMapImgName(const std::string& Name) override;
+  TBitmap& GetMapBitmap() { return GrafBmp; }
+  const TBitmap& GetMapBitmap() const { return GrafBmp; }
+  // Takes a copy of Value as map image named "$unknown$"; TopLeft (0, 0);
+  // repaints. Null empties the picture.
+  void SetMapBitMap(TBitmap* Value);
+  int32_t GetMapImgWidth() const override { return FMapImgWidth; }
+  int32_t GetMapImgHeight() const override { return FMapImgHeight; }
+  // Writes the picture as <dir>/<base>.jpg and the calibration as
+  // <dir>/<base>.xml with DataID; MapImgFile becomes "<base>.jpg".
+  void SaveMap(const std::string& FileName, const std::string& DataID);
+  // Renames the image file to Name (reduced to 8.3 characters, keeping the
+  // folder and extension of the current name). False when there is no
+  // image file or Name reduces to nothing.
+  bool RenameMapImg(const std::string& Name);
+
+  // ---- Appearance. Writers store the value and repaint as noted.
+
+  bool GetAntiAlias() const { return FAntiAlias; }
+  void SetAntiAlias(bool Value);
+  double GetCacheMagLimit() const { return FCacheMagLimit; }
+  // Clamped to 0..2/3; repaints only while Magnification is below 2/3.
+  void SetCacheMagLimit(double Value);
+  TColor GetColorBackGnd() const { return FColorBakGnd; }
+  void SetColorBakGnd(TColor Value);
+  TColor GetColorGraticule() const { return FColorGratLine; }
+  void SetColorGratLine(TColor Value);
+  TColor GetColorCalibPoints() const { return FColorGratPoints; }
+  void SetColorGratPoints(TColor Value);
+  // Colours the empty message only; the frame has its own shading colours.
+  TColor GetColorFrame() const { return FFrameColor; }
+  void SetColorFrame(TColor Value);
+  const std::string& GetEmptyMsg() const { return FEmptyMsg; }
+  void SetEmptyMsg(const std::string& Value);
+  TFrameStyle GetFrameStyle() const { return FFrameStyle; }
+  void SetFrameStyle(TFrameStyle Value);
+  // Degrees between graticule lines, clamped to 0..60; 0 picks a spacing
+  // from the map's extent.
+  double GetGratLineDist() const { return FGratLineDist; }
+  void SetGratLineDist(double Value);
+  // Metres between UTM grid lines, clamped to 0..10,000,000; 0 picks one.
+  int32_t GetUTMGridDist() const { return FUTMGridDist; }
+  void SetUTMGridDist(int32_t Value);
+  TShowGrat GetShowGraticule() const { return FShowGrat; }
+  void SetShowGrat(TShowGrat Value);
+  bool GetSuppressPaint() const { return FSuppressPaint; }
+  // While true, nothing is drawn; switching it off repaints once.
+  void SetSuppressPaint(bool Value);
+
+  // ---- View.
+
+  TPoint GetTopLeft() const { return FTopLeft; }
+  // Stores and repaints; no clamping, no OnZoomPan.
+  void SetTopLeft(const TPoint& Value);
+  double GetMagnification() const { return FMagnify; }
+  // Stores and repaints, TopLeft unchanged. A value outside
+  // MinMagnification..MaxMagnification or not finite raises EQEBVozIzaError
+  // Component "<Name>": magnification must lie between 1/1024 and 1024.
+  void SetMagnification(double Value);
+  TPoint ControlToMapImage(const TPoint& APoint) const;
+  TPoint MapImageToControl(const TPoint& APoint) const;
+  // The whole image in the control, TopLeft (0, 0); nothing without an image.
+  void ZoomFitPage();
+  // Moves TopLeft so that the image fills the window where it can; an
+  // image smaller than the window shows from its top-left corner. No repaint.
+  void PanMapToFillWindow();
+  bool GetConfinePanToMapImage() const { return FConfinePan; }
+  void SetConfinePan(bool Value);
+  void BringMapPixelToCenter(const TPoint& APoint);
+  // Nothing when the calibration cannot place the position.
+  void BringLocationToCenter(double Latitude, double Longitude);
+  // Resamples the image permanently by Magnification (scaling every
+  // calibration point with it) or to LongerEdgeLength pixels on its longer
+  // edge; nothing without an image or for a factor that is not positive
+  // and finite or would leave an empty or oversized bitmap.
+  void ResizeMap(double Magnification);
+  void ResizeMap(int32_t LongerEdgeLength);
+
+  // ---- Zoom history: a ring of 16 views.
+
+  void ClearZoomHistory();
+  // Records the current view (not while the owner is loading).
+  void ZoomStateOnStack();
+  // Index -15..0: 0 the view recorded last, -1 the one before. Other
+  // indexes give an empty entry.
+  TgmZoomStackEntry GetZoomStackEntry(int32_t StackIx) const;
+  // Goes back to a recorded view; nothing for an empty slot or an index
+  // outside -15..0. No OnZoomPan.
+  void ZoomHistory(int32_t Index);
+
+  // ---- Mouse.
+
+  TMouseActMode GetMouseAction() const { return FMouseAction; }
+  void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
+  bool GetAllowPan() const { return FMouseAction == maPanBoth; }
+  void SetAllowPan(bool Value) { FMouseAction = Value ? maPanBoth : maNone; }
+  TZoomState GetZoomState() const { return FZoomState; }
+  // Lets the user drag a box (any button but the right one; the right one
+  // cancels) in a nested message loop and returns its corners in control
+  // pixels, xLo <= xHi and yLo <= yHi. False when cancelled, aborted
+  // (MouseBoxAbort), when the application terminates, the control stops
+  // showing, or the host can deliver no more input.
+  bool MouseBox(int32_t& xLo, int32_t& yLo, int32_t& xHi, int32_t& yHi);
+  void MouseBoxAbort();
+  int32_t GetLastClickPosX() const { return FLastMClickPosX; }
+  int32_t GetLastClickPosY() const { return FLastMClickPosY; }
+  int32_t GetLastMousePosX() const { return FLastMMousePosX; }
+  int32_t GetLastMousePosY() const { return FLastMMousePosY; }
+  // The position of the last mouse-down; 0 when the calibration cannot
+  // convert it.
+  double GetLastMClickLatitude() const;
+  double GetLastMClickLongitude() const;
+  void DoZoomPanEvent();
+  void DoSelectRectEvent(int32_t Kind, double a, double b, double c, double d);
+
+  // ---- Clipboard, bitmaps and printing.
+
+  // The view last composed, inside a one-pixel black outline, as a bitmap
+  // of the control's size on the clipboard.
+  void CopyToClipboard();
+  // The whole map image with graticule and markers at magnification 1.
+  void CopyEntireMapToClipboard();
+  // Composes the view of Width x Height control pixels that starts at image
+  // pixel TopLeft at magnification MagFact (graticule, markers and events
+  // included, without frame) and draws it into DestBmp at (PosHoriz,
+  // PosVert), clipped to DestBmp. The control's own view and cache stay.
+  // Refused with EQEBVozIzaError: a null DestBmp, a magnification outside
+  // MinMagnification..MaxMagnification, a size outside 1..2^20 and a
+  // TopLeft farther than 2^28 from the origin.
+  void CopyToBMP(TBitmap* DestBmp, const TPoint& TopLeft, double MagFact, int32_t PosHoriz,
+                 int32_t PosVert, int32_t Width, int32_t Height);
+  // The size in printer pixels of MapWindow (image pixels) printed at a map
+  // scale of 1:Scale on the printer in use (see SetPrinter); corners in any
+  // order. 0 x 0 when the map's resolution is unknown or Scale is not
+  // positive.
+  void CalcExtentsOfPrint(const TRect& MapWindow, int32_t Scale, int32_t& Width, int32_t& Height);
+  // Prints the current view enlarged by ScaleF (printer pixels per control
+  // pixel) at the top left of a page of its own (a document of one page).
+  void PrintIt(double ScaleF);
+  // Draws onto the page of an open printer: the current view enlarged by
+  // ScaleF with its top left at (x, y), which then move to the bottom right
+  // of the drawing; MapWindow at 1:Scale with its top left at (PosHoriz,
+  // PosVert) printer pixels; or Width x Height image pixels from TopLeft.
+  // Outside a document the printer raises EPrinter; the map-scale forms
+  // need the map's resolution.
+  void CopyToOpenPrinter(int32_t& x, int32_t& y, double ScaleF);
+  void CopyToOpenPrinter(const TRect& MapWindow, int32_t Scale, int32_t PosHoriz, int32_t PosVert);
+  void CopyToOpenPrinter(const TPoint& TopLeft, int32_t Scale, int32_t PosHoriz, int32_t PosVert,
+                         int32_t Width, int32_t Height);
+  // The printer the print operations use; null (the default) means the
+  // process-wide Printer(). Not owned.
+  TPrinter* GetPrinter() const { return FPrinter; }
+  void SetPrinter(TPrinter* Value) { FPrinter = Value; }
+
+  // ---- Events.
+
+  void SetOnBeforeRenderData(TRenderEvent Value) { FOnBeforeRenderData = std::move(Value); }
+  void SetOnDataRendered(TRenderEvent Value) { FOnDataRendered = std::move(Value); }
+  void SetOnMapImageRequest(TMapImgRequestEvent Value) { FOnMapImageRequest = std::move(Value); }
+  void SetOnDataLoading(TProgressEvent Value) { FOnDataLoading = std::move(Value); }
+  void SetOnZoomPan(TZoomPanEvent Value) { FOnZoomPan = std::move(Value); }
+  void SetOnSelectRect(TSelectRectEvent Value) { FOnSelectRect = std::move(Value); }
+  void SetOnBeginRubberBand(TOnRubberBandActionEvent Value) {
+    FOnBeginRubberBand = std::move(Value);
+  }
+  void SetOnContinueRubberBand(TOnRubberBandActionEvent Value) {
+    FOnContinueRubberBand = std::move(Value);
+  }
+  void SetOnEndRubberBand(TOnRubberBandActionEvent Value) { FOnEndRubberBand = std::move(Value); }
+
+  // The composed view (read-only: the next repaint replaces it).
+  const TBitmap& GetAuxBmp() const { return AuxBmp; }
+
+protected:
+  // The geometry of one composition: the image pixel at the top left, the
+  // magnification and the size in control pixels.
+  struct TViewPort {
+    TPoint TopLeft;
+    double Mag = 1;
+    int32_t Width = 0;
+    int32_t Height = 0;
+  };
+  TViewPort CurrentViewPort() const { return {FTopLeft, FMagnify, GetWidth(), GetHeight()}; }
+  static TPoint ImageToView(const TViewPort& View, const TPoint& APoint);
+
+  void AssignTo(TPersistent* Dest) override;
+  // Composes the view in AuxBmp and copies it to the control's surface;
+  // nothing while SuppressPaint is set.
+  void Paint() override;
+  // Composes the current view in AuxBmp.
+  void ConstructInternalMapImg();
+  // Composes View into Dest (grown to the view's size when smaller): the
+  // background or empty message, the image (through the cache when UseCache
+  // and the magnification is below CacheMagLimit), OnBeforeRenderData, the
+  // graticule, the landmark pass, OnDataRendered, the highlight, and the
+  // frame when Frame is set.
+  void ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, bool Frame);
+  // The landmark pass and the highlighted landmark; the landmark list draws
+  // here. Nothing by default.
+  virtual void DrawLandMarks(TCanvas& Canvas, const TViewPort& View);
+  virtual void DrawHighLightLandMark(TCanvas& Canvas, const TViewPort& View);
+
+  void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  // Zooms by 1.25 a notch about the cursor unless a handler took the wheel,
+  // MouseAction is maNone or an XOR figure (zoom box, selection, rubber band,
+  // mouse box) is on screen.
+  bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, const TPoint& MousePos) override;
+
+  // ---- Calibration hooks.
+  std::string CalibComponentName() const override { return GetName(); }
+  void ClearMapImage() override;
+
+  // ---- State. Bitmaps: GrafBmp the image at full resolution, AuxBmp the
+  // composed view, FImgCache the image scaled by FCacheMag (0 = invalid).
+  TBitmap GrafBmp;
+  TBitmap AuxBmp;
+  TBitmap FImgCache;
+  double FCacheMag = 0;
+  bool FCacheAA = true;
+  double FCacheMagLimit = DefaultCacheMagLimit;
+
+  TColor FColorBakGnd = 0x00C0C0C0;
+  TFrameStyle FFrameStyle = frsSingle;
+  TColor FFrameColor = 0x00000000;
+  TColor FColorGratLine = 0x00FF0000;
+  TColor FColorGratPoints = 0x000000FF;
+  TColor FColBlackLine = 0x00000000;
+  TColor FColGrayLine = 0x00808080;
+  TColor FColWhiteLine = 0x00FFFFFF;
+  std::string FEmptyMsg = "VozIza: empty";
+  bool FLButtonWasDown = false;
+  std::string FMapImgName;
+  int32_t FMapImgWidth = 0;
+  int32_t FMapImgHeight = 0;
+  double FMagnify = 1.0;
+  TZoomState FZoomState = zsIdle;
+  TMouseBoxState FMouseBoxState = mbsIdle;
+  int32_t FMouseBoxX1 = 0, FMouseBoxX2 = 0, FMouseBoxY1 = 0, FMouseBoxY2 = 0;
+  int32_t FWindOldCornerX = 0, FWindOldCornerY = 0, FWindAnchorX = 0, FWindAnchorY = 0;
+  TShowGrat FShowGrat = sgNone;
+  TPoint FTopLeft;
+  bool FSuppressPaint = false;
+  bool FConfinePan = true;
+  TMouseActMode FMouseAction = maPanBoth;
+  bool FRubberBandOn = false;
+  bool FSelectRectOn = false;
+  int32_t FRubberBAnchorX = 0, FRubberBAnchorY = 0, FRubberBandOldX = 0, FRubberBandOldY = 0;
+  bool FAntiAlias = true;
+  double FGratLineDist = 0;
+  int32_t FUTMGridDist = 0;
+  int32_t FTopLeftXAnchor = 0, FTopLeftYAnchor = 0;
+  std::array<TgmZoomStackEntry, ZoomStackSize + 1> FZoomStack{}; // slots 1..16; [0] unused
+  int32_t FZStackPoi = 1;
+  int32_t MouseAnchorX = 0, MouseAnchorY = 0;
+  int32_t FLastMClickPosX = 0, FLastMClickPosY = 0;
+  int32_t FLastMMousePosX = 0, FLastMMousePosY = 0;
+  TPrinter* FPrinter = nullptr;
+
+  TRenderEvent FOnBeforeRenderData;
+  TRenderEvent FOnDataRendered;
+  TMapImgRequestEvent FOnMapImageRequest;
+  TProgressEvent FOnDataLoading;
+  TZoomPanEvent FOnZoomPan;
+  TSelectRectEvent FOnSelectRect;
+  TOnRubberBandActionEvent FOnBeginRubberBand;
+  TOnRubberBandActionEvent FOnContinueRubberBand;
+  TOnRubberBandActionEvent FOnEndRubberBand;
+
+private:
+  // ---- Image and properties (view.cpp).
+  // Raises the pixel-limit error when GrafBmp is too large.
+  void CheckPixelLimit() const;
+  // Name, size and AuxBmp from GrafBmp after a new picture; TopLeft (0, 0).
+  void TakeNewPicture(const std::string& Name);
+
+  // ---- Rendering internals (view_render.cpp).
+  void DrawGraticule(TCanvas& Canvas, const TViewPort& View);
+  void DrawCalibMarker(TCanvas& Canvas, int32_t X, int32_t Y);
+
+  // ---- Mouse internals (view_mouse.cpp).
+  // A magnification inside the accepted range (NaN gives 1).
+  static double ClampMagnification(double Value);
+  // The XOR figures drawn straight on the control's surface.
+  void XorRectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, bool Dotted);
+  void XorLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+
+  // ---- Output internals (view_output.cpp).
+  // Composes View and draws the part of it that falls on Target with its top
+  // left at (PosX, PosY), in tiles of bounded size.
+  void RenderViewTo(TCanvas& Target, const TViewPort& View, int64_t PosX, int64_t PosY);
+  // Raises for a view the output routines cannot compose.
+  void CheckOutputView(const TViewPort& View) const;
+  // The current view enlarged by ScaleF, checked.
+  TViewPort ScaledViewPort(double ScaleF) const;
+  // Width x Height image pixels from TopLeft at 1:Scale on the open printer.
+  void PrintMapWindow(const TPoint& TopLeft, int64_t Width, int64_t Height, int32_t Scale,
+                      int32_t PosHoriz, int32_t PosVert);
+  TPrinter& OutputPrinter() const;
+};
+
+} // namespace qeb

@@ -1,0 +1,290 @@
+// The map control's creation, properties, assignment and map image handling.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "qebgeolib/platform/jpegimage.h"
+#include "qebgeolib/platform/sysutils.h"
+#include "tests/voziza/viewtest.h"
+
+using namespace qeb;
+using qeb::test::TTestView;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder of the test's own.
+std::string Folder(const std::string& Name) {
+  const std::string Dir = test::TempPath("view_" + Name);
+  fs::remove_all(Dir);
+  fs::create_directories(Dir);
+  return Dir + "/";
+}
+
+void WriteImage(const std::string& FileName, int32_t W, int32_t H) {
+  TBitmap Bmp;
+  test::FillCodedImage(Bmp, W, H);
+  if (LowerCase(ExtractFileExt(FileName)) == ".bmp") {
+    Bmp.SaveToFile(FileName);
+    return;
+  }
+  TJPEGImage Jpeg;
+  Jpeg.Assign(&Bmp);
+  Jpeg.SaveToFile(FileName);
+}
+
+} // namespace
+
+TEST(VozIzaView, CreationDefaults) {
+  TTestView V;
+  EXPECT_EQ(V.GetWidth(), 500);
+  EXPECT_EQ(V.GetHeight(), 400);
+  EXPECT_EQ(V.GetEmptyMsg(), "VozIza: empty");
+  EXPECT_EQ(V.GetMagnification(), 1.0);
+  EXPECT_TRUE(V.GetAllowPan());
+  EXPECT_EQ(std::bit_cast<uint64_t>(V.GetCacheMagLimit()), 0x3FE5555555555555u);
+  EXPECT_EQ(V.GetColorBackGnd(), 0x00C0C0C0u);
+  EXPECT_EQ(V.GetColorGraticule(), 0x00FF0000u);
+  EXPECT_EQ(V.GetColorCalibPoints(), 0x000000FFu);
+  EXPECT_EQ(V.GetColorFrame(), 0u);
+  EXPECT_EQ(V.GetFrameStyle(), frsSingle);
+  EXPECT_EQ(V.GetShowGraticule(), sgNone);
+  EXPECT_TRUE(V.GetAntiAlias());
+  EXPECT_TRUE(V.GetConfinePanToMapImage());
+  EXPECT_EQ(V.GetCalibModel(), cmUndefined);
+  EXPECT_EQ(V.GetMapImgWidth(), 0);
+  EXPECT_EQ(V.GetMapImgFile(), "");
+  EXPECT_EQ(V.GetZoomState(), zsIdle);
+  EXPECT_EQ(V.AuxBmp.GetPixelFormat(), pf15bit);
+  EXPECT_EQ(V.FImgCache.GetPixelFormat(), pf15bit);
+  EXPECT_EQ(V.GetZoomStackEntry(0), (TgmZoomStackEntry{0, 0, 1.0}));
+  EXPECT_EQ(V.Paints, 0);
+}
+
+TEST(VozIzaView, PropertyWritersClampAndRepaint) {
+  TTestView V;
+  V.SetGratLineDist(75);
+  EXPECT_EQ(V.GetGratLineDist(), 60);
+  V.SetGratLineDist(-1);
+  EXPECT_EQ(V.GetGratLineDist(), 0);
+  V.SetGratLineDist(std::nan(""));
+  EXPECT_EQ(V.GetGratLineDist(), 0);
+  V.SetUTMGridDist(20000000);
+  EXPECT_EQ(V.GetUTMGridDist(), 10000000);
+  V.SetUTMGridDist(-5);
+  EXPECT_EQ(V.GetUTMGridDist(), 0);
+  V.SetCacheMagLimit(0.9);
+  EXPECT_EQ(V.GetCacheMagLimit(), 2.0 / 3.0);
+  V.SetCacheMagLimit(std::nan(""));
+  EXPECT_EQ(V.GetCacheMagLimit(), 0);
+  EXPECT_EQ(V.Paints, 5); // the cache limit did not repaint at m = 1
+
+  // The cache limit repaints only while the magnification is below 2/3.
+  V.Paints = 0;
+  V.SetCacheMagLimit(0.5);
+  EXPECT_EQ(V.Paints, 0);
+  // Frame style and graticule mode repaint only on a change.
+  V.SetFrameStyle(frsSingle);
+  V.SetShowGrat(sgNone);
+  EXPECT_EQ(V.Paints, 0);
+  V.SetFrameStyle(frsRaised);
+  V.SetShowGrat(sgLines);
+  V.SetShowGrat(static_cast<TShowGrat>(99));
+  EXPECT_EQ(V.GetShowGraticule(), sgNone);
+  EXPECT_EQ(V.Paints, 3);
+
+  // Suppressing paints nothing; lifting it paints once.
+  V.Paints = 0;
+  V.SetSuppressPaint(true);
+  V.SetSuppressPaint(true);
+  EXPECT_EQ(V.Paints, 0);
+  V.SetSuppressPaint(false);
+  EXPECT_EQ(V.Paints, 1);
+
+  V.SetAllowPan(false);
+  EXPECT_EQ(V.GetMouseAction(), maNone);
+  V.SetMouseAction(maZoomBox);
+  EXPECT_FALSE(V.GetAllowPan());
+}
+
+TEST(VozIzaView, LoadsJpegAndBmpFiles) {
+  const std::string Dir = Folder("load");
+  WriteImage(Dir + "a.JPG", 40, 30);
+  WriteImage(Dir + "b.Jpeg", 20, 10);
+  WriteImage(Dir + "c.bmp", 16, 8);
+  { std::ofstream(Dir + "d.txt") << "not a map"; }
+
+  TTestView V;
+  int Progress = 0;
+  V.SetOnDataLoading([&](TObject*, TProgressStage, uint8_t, bool, const TRect&,
+                         const std::string&) { ++Progress; });
+  V.SetTopLeft({5, 5});
+  V.SetMapImgName(Dir + "a.JPG");
+  EXPECT_EQ(V.GetMapImgWidth(), 40);
+  EXPECT_EQ(V.GetMapImgHeight(), 30);
+  EXPECT_EQ(V.GetMapImgFile(), Dir + "a.JPG");
+  EXPECT_EQ(V.GetTopLeft(), (TPoint{0, 0}));
+  EXPECT_GT(Progress, 0);
+  V.SetMapImgName(Dir + "b.Jpeg");
+  EXPECT_EQ(V.GetMapImgWidth(), 20);
+
+  // BMP pixels arrive unchanged.
+  V.SetMapImgName(Dir + "c.bmp");
+  EXPECT_EQ(V.GetMapImgWidth(), 16);
+  EXPECT_EQ(V.GetMapBitmap().GetCanvas().GetPixels(7, 5), test::PixelCode(7, 5));
+
+  // Another extension keeps the picture under the new name.
+  V.SetMapImgName(Dir + "d.txt");
+  EXPECT_EQ(V.GetMapImgFile(), Dir + "d.txt");
+  EXPECT_EQ(V.GetMapImgWidth(), 16);
+
+  // The handler's file is read; the name first given is kept.
+  V.SetOnMapImageRequest([&](TObject*, std::string& Name) {
+    if (Name == "wanted.jpg") Name = Dir + "a.JPG";
+  });
+  V.SetMapImgName("wanted.jpg");
+  EXPECT_EQ(V.GetMapImgFile(), "wanted.jpg");
+  EXPECT_EQ(V.GetMapImgWidth(), 40);
+
+  // Calibration files name images in lower case: the file is found anyway.
+  V.SetMapImgName(Dir + "b.jpeg");
+  EXPECT_EQ(V.GetMapImgWidth(), 20);
+  EXPECT_EQ(V.GetMapImgFile(), Dir + "b.jpeg");
+
+  // A missing file empties the control.
+  V.Paints = 0;
+  V.SetMapImgName(Dir + "missing.jpg");
+  EXPECT_EQ(V.GetMapImgFile(), "");
+  EXPECT_EQ(V.GetMapImgWidth(), 0);
+  EXPECT_EQ(V.GetMapImgHeight(), 0);
+  EXPECT_EQ(V.Paints, 1);
+}
+
+TEST(VozIzaView, RefusedImagesKeepThePreviousOne) {
+  const std::string Dir = Folder("refuse");
+  TTestView V;
+  V.SetName("Map1");
+  TBitmap Bmp;
+  test::FillCodedImage(Bmp, 2000, 1500); // exactly 3,000,000 pixels
+  V.SetMapBitMap(&Bmp);
+  EXPECT_EQ(V.GetMapImgFile(), "$unknown$");
+  EXPECT_EQ(V.GetMapImgWidth(), 2000);
+
+  const std::string Msg = "Component \"Map1\": Cannot use map image, maximum of 3000000 pixels "
+                          "exceeded (size of map is 2000 x 1501)";
+  TBitmap Big(2000, 1501);
+  WriteImage(Dir + "big.bmp", 2000, 1501);
+  WriteImage(Dir + "big.jpg", 2000, 1501);
+  for (int Way = 0; Way < 3; ++Way) {
+    V.FCacheMag = 0.5;
+    try {
+      if (Way == 0) V.SetMapBitMap(&Big);
+      if (Way == 1) V.SetMapImgName(Dir + "big.bmp");
+      if (Way == 2) V.SetMapImgName(Dir + "big.jpg");
+      ADD_FAILURE() << "accepted " << Way;
+    } catch (const EQEBVozIzaError& E) {
+      EXPECT_EQ(std::string(E.what()), Msg);
+    }
+    EXPECT_EQ(V.GetMapBitmap().GetHeight(), 1500) << Way;
+    EXPECT_EQ(V.GetMapImgHeight(), 1500) << Way;
+    EXPECT_EQ(V.GetMapImgFile(), "$unknown$") << Way;
+    EXPECT_EQ(V.FCacheMag, 0) << Way;
+  }
+
+  // A file that cannot be decoded raises the decoder's error and changes
+  // nothing else.
+  { std::ofstream(Dir + "bad.jpg", std::ios::binary) << "\xFF\xD8\xFF garbage"; }
+  { std::ofstream(Dir + "bad.bmp", std::ios::binary) << "BM truncated"; }
+  EXPECT_THROW(V.SetMapImgName(Dir + "bad.jpg"), EInvalidGraphic);
+  EXPECT_THROW(V.SetMapImgName(Dir + "bad.bmp"), EInvalidGraphic);
+  EXPECT_EQ(V.GetMapImgFile(), "$unknown$");
+  EXPECT_EQ(V.GetMapBitmap().GetWidth(), 2000);
+}
+
+TEST(VozIzaView, SaveAndRename) {
+  const std::string Dir = Folder("save");
+  TTestView V;
+  TBitmap Bmp;
+  test::FillCodedImage(Bmp, 64, 48);
+  V.SetMapBitMap(&Bmp);
+  // A picture that came from memory has no file to rename.
+  EXPECT_FALSE(V.RenameMapImg("other"));
+
+  test::CalibrateCorners(V, 50, 10, 40, 20);
+  V.SaveMap(Dir + "x.png", "ID7");
+  EXPECT_EQ(V.GetMapImgFile(), "x.jpg");
+  ASSERT_TRUE(FileExists(Dir + "x.jpg"));
+  TTestView Back;
+  Back.LoadCalDataFromXML(Dir + "x.xml", "ID7"); // quad calibrations report false
+  EXPECT_EQ(Back.GetCalibModel(), cmEquiRect);
+  EXPECT_EQ(Back.GetCalibData().NumCalQuads, 4);
+  EXPECT_EQ(Back.GetCalibData().MapFName, "x.jpg");
+
+  V.SetMapImgName(Dir + "x.jpg");
+  EXPECT_EQ(V.GetMapImgWidth(), 64);
+  EXPECT_FALSE(V.RenameMapImg("///"));
+  EXPECT_TRUE(V.RenameMapImg("Neu Name.tif"));
+  const std::string Renamed = V.GetMapImgFile();
+  EXPECT_EQ(ExtractFilePath(Renamed), Dir);
+  EXPECT_EQ(ExtractFileExt(Renamed), ".jpg");
+  EXPECT_TRUE(FileExists(Renamed));
+  EXPECT_FALSE(FileExists(Dir + "x.jpg"));
+
+  // A rename onto an existing file fails and keeps the name.
+  WriteImage(Dir + "taken.jpg", 4, 4);
+  EXPECT_FALSE(V.RenameMapImg("taken"));
+  EXPECT_EQ(V.GetMapImgFile(), Renamed);
+  EXPECT_TRUE(FileExists(Renamed));
+}
+
+TEST(VozIzaView, AssignCopiesStateButNotEvents) {
+  TTestView A;
+  TBitmap Bmp;
+  test::FillCodedImage(Bmp, 80, 60);
+  A.SetMapBitMap(&Bmp);
+  test::CalibrateCorners(A, 50, 10, 40, 20);
+  A.SetColorBakGnd(0x123456);
+  A.SetShowGrat(sgPointsAndLines);
+  A.SetTopLeft({7, 9});
+  A.SetGratLineDist(2.5);
+  A.SetMapCaption("Alps");
+  int Zooms = 0;
+  A.SetOnZoomPan([&](TObject*) { ++Zooms; });
+
+  TTestView B;
+  B.SetBounds(0, 0, 120, 90);
+  B.Paints = 0;
+  B.Assign(&A);
+  EXPECT_EQ(B.Paints, 0);
+  EXPECT_EQ(B.GetWidth(), 120); // bounds are the host's, not state
+  EXPECT_EQ(B.GetMapImgWidth(), 80);
+  EXPECT_EQ(B.GetMapImgFile(), "$unknown$");
+  EXPECT_EQ(B.GetMapBitmap().GetCanvas().GetPixels(13, 17), test::PixelCode(13, 17));
+  EXPECT_EQ(B.GetCalibData(), A.GetCalibData());
+  EXPECT_EQ(B.GetCalibModel(), cmEquiRect);
+  EXPECT_EQ(B.GetColorBackGnd(), 0x123456u);
+  EXPECT_EQ(B.GetShowGraticule(), sgPointsAndLines);
+  EXPECT_EQ(B.GetTopLeft(), (TPoint{7, 9}));
+  EXPECT_EQ(B.GetGratLineDist(), 2.5);
+  EXPECT_EQ(B.GetMapCaption(), "Alps");
+  bool V1, V2;
+  EXPECT_EQ(B.CalcLatitude(40, 30, V1), A.CalcLatitude(40, 30, V2));
+  B.DoZoomPanEvent();
+  EXPECT_EQ(Zooms, 0);
+
+  EXPECT_THROW(B.Assign(&Bmp), EConvertError);
+
+  // Clear forgets calibration and image name but keeps picture and view.
+  B.Clear();
+  EXPECT_EQ(B.GetCalibModel(), cmUndefined);
+  EXPECT_EQ(B.GetCalibData().NumCalQuads, 0);
+  EXPECT_EQ(B.GetMapCaption(), "");
+  EXPECT_EQ(B.GetMapImgFile(), "");
+  EXPECT_EQ(B.GetMapImgWidth(), 0);
+  EXPECT_EQ(B.GetMapBitmap().GetWidth(), 80);
+  EXPECT_EQ(B.GetTopLeft(), (TPoint{7, 9}));
+}
