@@ -368,6 +368,142 @@ void AccumulateRows(uint32_t* Sums, const uint8_t* A, uint32_t W0, const uint8_t
     Sums[i] = (First ? 0 : Sums[i]) + W0 * A[i] + W1 * B[i];
 }
 
+// Enlarging, a destination pixel overlaps at most two source pixels on each
+// axis, so the area average reduces to blends of pairs. The vertical blend
+// keeps the general filter's intermediate exactly: (W0 a + W1 b) >> 6 with
+// W0 + W1 = 2^14, a 16-bit value (8.8 bits) per source byte. The horizontal
+// blend of two such values is (2^23 + W0 v0 + W1 v1) >> 24 with W0 + W1 =
+// 2^16; a single tap is written as two halves of 2^15 on the same pixel so
+// that both weights fit 16 bits and W1 is always 2^16 - W0.
+
+// Out[i] = (W0 A[i] + W1 B[i]) >> 6 as 16-bit values, i < Len.
+void BlendRows(const uint8_t* A, const uint8_t* B, uint32_t W0, uint32_t W1, std::size_t Len,
+               uint8_t* Out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i Zero = _mm_setzero_si128();
+  if (A == B && W0 == W1) { // one source row: its bytes times 2^8
+    for (; i + 16 <= Len; i += 16) {
+      const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i), _mm_unpacklo_epi8(Zero, VA));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16), _mm_unpackhi_epi8(Zero, VA));
+    }
+  }
+  const __m128i W = _mm_set1_epi32(int(W0 | W1 << 16));
+  // The sums are below 2^22, so bits 6..21 moved to the top half and
+  // shifted back arithmetically give the 16-bit result sign-extended, which
+  // the saturating pack keeps bit for bit.
+  auto Reduce = [](__m128i S) { return _mm_srai_epi32(_mm_slli_epi32(S, 10), 16); };
+  for (; i + 16 <= Len; i += 16) {
+    const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + i));
+    const __m128i VB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + i));
+    const __m128i Lo = _mm_unpacklo_epi8(VA, VB), Hi = _mm_unpackhi_epi8(VA, VB);
+    const __m128i S0 = Reduce(_mm_madd_epi16(_mm_unpacklo_epi8(Lo, Zero), W));
+    const __m128i S1 = Reduce(_mm_madd_epi16(_mm_unpackhi_epi8(Lo, Zero), W));
+    const __m128i S2 = Reduce(_mm_madd_epi16(_mm_unpacklo_epi8(Hi, Zero), W));
+    const __m128i S3 = Reduce(_mm_madd_epi16(_mm_unpackhi_epi8(Hi, Zero), W));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i), _mm_packs_epi32(S0, S1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16), _mm_packs_epi32(S2, S3));
+  }
+#endif
+  for (; i < Len; ++i)
+    Store16(Out + 2 * i, uint16_t((W0 * A[i] + W1 * B[i]) >> 6));
+}
+
+// The horizontal plan of two destination pixels a and b: byte offsets into
+// the blended row of each pixel's two taps, and the weights W0 per 16-bit
+// lane (blue, green, red, unused for a, then for b; the unused lanes weigh
+// 0, in W1 too).
+struct TPairPlan {
+  int32_t Off0[2], Off1[2];
+  uint16_t W0[8];
+};
+constexpr std::size_t PairInts = sizeof(TPairPlan) / sizeof(int32_t);
+static_assert(sizeof(TPairPlan) % sizeof(int32_t) == 0);
+
+#if defined(__SSE2__)
+// The four channels of pixels a and b in 16-bit lanes, each channel's
+// result times 2^8 plus a remainder below 2^8. The products are split into
+// halves: the high halves add up directly and the low halves contribute
+// their carry, so (2^23 + P0 + P1) >> 16 = H0 + H1 + 128 + carry.
+inline __m128i PairSums(const uint8_t* V, const int32_t* Plan) {
+  const __m128i X0 =
+      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[0])),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[1])));
+  const __m128i X1 =
+      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[2])),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[3])));
+  const __m128i W0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Plan + 4));
+  const __m128i W1 = _mm_sub_epi16(_mm_setzero_si128(), W0);
+  const __m128i L0 = _mm_mullo_epi16(X0, W0), L1 = _mm_mullo_epi16(X1, W1);
+  const __m128i H = _mm_add_epi16(_mm_mulhi_epu16(X0, W0), _mm_mulhi_epu16(X1, W1));
+  // All ones where the low halves do not carry: 129 - 1 = 128.
+  const __m128i NoCarry = _mm_cmpeq_epi16(_mm_add_epi16(L0, L1), _mm_adds_epu16(L0, L1));
+  return _mm_add_epi16(H, _mm_add_epi16(NoCarry, _mm_set1_epi16(129)));
+}
+#else
+// Working pixel h (0 or 1) of a pair.
+inline uint32_t PlanPixel(const uint8_t* V, const int32_t* Plan, int h) {
+  uint16_t W;
+  std::memcpy(&W, reinterpret_cast<const uint8_t*>(Plan + 4) + 8 * h, 2);
+  const uint32_t W0 = W, W1 = (1u << HorizontalBits) - W0;
+  const uint8_t *A = V + Plan[h], *B = V + Plan[2 + h];
+  uint32_t P = 0;
+  for (int k = 0; k < 3; ++k)
+    P |= ((1u << 23) + W0 * Load16(A + 2 * k) + W1 * Load16(B + 2 * k)) >> 24 << (8 * k);
+  return P;
+}
+#endif
+
+// Count working pixels of a row from the blended row V; Plan holds
+// (Count + 7) / 8 * 4 pair plans.
+void ExpandRowXrgb(const uint8_t* V, const int32_t* Plan, int64_t Count, uint32_t* Out) {
+#if defined(__SSE2__)
+  for (int64_t c = 0; c < Count; c += 4, Plan += 2 * PairInts) {
+    const __m128i A = _mm_srli_epi16(PairSums(V, Plan), 8);
+    const __m128i B = _mm_srli_epi16(PairSums(V, Plan + PairInts), 8);
+    const __m128i P = _mm_packus_epi16(A, B);
+    if (c + 4 <= Count) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + c), P);
+    } else {
+      uint32_t Tail[4];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), P);
+      std::memcpy(Out + c, Tail, std::size_t(Count - c) * 4);
+    }
+  }
+#else
+  for (int64_t c = 0; c < Count; ++c)
+    Out[c] = PlanPixel(V, Plan + c / 2 * PairInts, int(c & 1));
+#endif
+}
+
+// The same straight into Count 15-bit pixels: each channel's top five bits
+// are its sum >> 11, put together by multiply-adds.
+void ExpandRow15(const uint8_t* V, const int32_t* Plan, int64_t Count, uint8_t* D) {
+#if defined(__SSE2__)
+  const __m128i K = _mm_set_epi16(0, 1024, 32, 1, 0, 1024, 32, 1);
+  const __m128i One = _mm_set1_epi16(1);
+  auto Four = [&](const int32_t* P) { // pixels as 32-bit lanes
+    const __m128i A = _mm_madd_epi16(_mm_srli_epi16(PairSums(V, P), 11), K);
+    const __m128i B = _mm_madd_epi16(_mm_srli_epi16(PairSums(V, P + PairInts), 11), K);
+    return _mm_madd_epi16(_mm_packs_epi32(A, B), One);
+  };
+  for (int64_t c = 0; c < Count; c += 8, Plan += 4 * PairInts) {
+    const __m128i P = _mm_packs_epi32(Four(Plan), Four(Plan + 2 * PairInts));
+    if (c + 8 <= Count) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 2 * c), P);
+    } else {
+      uint8_t Tail[16];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), P);
+      std::memcpy(D + 2 * c, Tail, std::size_t(Count - c) * 2);
+    }
+  }
+#else
+  for (int64_t c = 0; c < Count; ++c)
+    Store16(D + 2 * c, XrgbTo15(PlanPixel(V, Plan + c / 2 * PairInts, int(c & 1))));
+#endif
+}
+
 class TCopier {
 public:
   TCopier(TBitmap& Dst, const TBitmap& Src, TStretchScratch& S, uint8_t Code, TColor Pattern)
@@ -408,6 +544,8 @@ public:
   void Area(const TAxis& AX, const TAxis& AY);
 
 private:
+  void Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64_t N, int32_t SXMin,
+               int64_t Cols, bool ByteSource, int Bpp, bool DirectOut);
   uint32_t ToValue(uint32_t Xrgb) {
     switch (FDst.GetPixelFormat()) {
     case pf4bit:
@@ -528,8 +666,20 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
 
   AreaTaps(AX, CF, CL, HorizontalBits, FS.ColTapStart, FS.ColTapSrc, FS.ColTapWeight);
   AreaTaps(AY, RF, RL, VerticalBits, FS.RowTapStart, FS.RowTapSrc, FS.RowTapWeight);
-  const int32_t SXMin = FS.ColTapSrc.front(), SXMax = FS.ColTapSrc.back();
+  // Mirrored, the taps run from right to left.
+  const auto [SXLo, SXHi] = std::minmax_element(FS.ColTapSrc.begin(), FS.ColTapSrc.end());
+  const int32_t SXMin = *SXLo, SXMax = *SXHi;
   const int64_t Cols = int64_t(SXMax) - SXMin + 1;
+  auto AtMostTwo = [](const std::vector<int32_t>& Start) {
+    for (std::size_t i = 1; i < Start.size(); ++i)
+      if (Start[i] - Start[i - 1] > 2) return false;
+    return true;
+  };
+  if (AX.SLen <= AX.DLen && AY.SLen <= AY.DLen && AtMostTwo(FS.ColTapStart) &&
+      AtMostTwo(FS.RowTapStart)) {
+    Enlarge(AY, RF, RL, X0, N, SXMin, Cols, ByteSource, Bpp, DirectOut);
+    return;
+  }
   const std::size_t SumLen = std::size_t(Cols * Bpp);
   FS.Sums.resize(SumLen);
   if (!ByteSource) {
@@ -574,6 +724,90 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
       }
       Out[c] = (A0 >> 24) | (A1 >> 24) << 8 | (A2 >> 24) << 16;
     }
+    Emit(Y, X0, N, Out);
+  }
+}
+
+void TCopier::Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64_t N, int32_t SXMin,
+                      int64_t Cols, bool ByteSource, int Bpp, bool DirectOut) {
+  // The column plan, in groups of eight pixels (the last one padded with
+  // copies of the last pixel); ColIndex is free once the taps are known.
+  const int64_t Pairs = (N + 7) / 8 * 4;
+  FS.ColIndex.resize(std::size_t(Pairs) * PairInts);
+  int32_t* Plan = FS.ColIndex.data();
+  for (int64_t p = 0; p < Pairs; ++p) {
+    TPairPlan PP{};
+    for (int h = 0; h < 2; ++h) {
+      const auto c = std::size_t(std::min<int64_t>(2 * p + h, N - 1));
+      const auto U0 = std::size_t(FS.ColTapStart[c]), U1 = std::size_t(FS.ColTapStart[c + 1]);
+      int32_t S0 = FS.ColTapSrc[U0], S1 = FS.ColTapSrc[U1 - 1];
+      uint32_t W0 = FS.ColTapWeight[U0], W1 = U1 - U0 == 2 ? FS.ColTapWeight[U0 + 1] : 0;
+      if (W1 == 0) S1 = S0;
+      if (W0 == 0) S0 = S1;
+      if (S0 == S1) W0 = W1 = 1u << (HorizontalBits - 1);
+      PP.Off0[h] = (S0 - SXMin) * Bpp * 2;
+      PP.Off1[h] = (S1 - SXMin) * Bpp * 2;
+      for (int k = 0; k < 3; ++k)
+        PP.W0[4 * h + k] = uint16_t(W0);
+    }
+    std::memcpy(Plan + p * int64_t(PairInts), &PP, sizeof PP);
+  }
+
+  // The blended row: 16-bit values of Cols * Bpp source bytes, and the lanes
+  // read beyond the last pixel zeroed.
+  const std::size_t Len = std::size_t(Cols * Bpp);
+  FS.Sums.resize(Len / 2 + 3);
+  auto* V = reinterpret_cast<uint8_t*>(FS.Sums.data());
+  std::memset(V + 2 * Len, 0, FS.Sums.size() * 4 - 2 * Len);
+  int32_t Held[2] = {-1, -1}; // source rows in Decoded and Decoded2
+  if (!ByteSource) {
+    FS.Decoded.resize(std::size_t(Cols));
+    FS.Decoded2.resize(std::size_t(Cols));
+  }
+  // Source row SY from column SXMin, decoding into a buffer that does not
+  // hold row Keep.
+  auto Row = [&](int32_t SY, int32_t Keep) -> const uint8_t* {
+    if (ByteSource) return SrcRow(SY) + int64_t(SXMin) * Bpp;
+    std::vector<uint32_t>* Buf[2] = {&FS.Decoded, &FS.Decoded2};
+    int Slot = Held[0] == SY ? 0 : Held[1] == SY ? 1 : -1;
+    if (Slot < 0) {
+      Slot = Held[0] == Keep ? 1 : 0;
+      DecodeRow(FSrc, SY, SXMin, int32_t(Cols), Buf[Slot]->data());
+      Held[Slot] = SY;
+    }
+    return reinterpret_cast<const uint8_t*>(Buf[Slot]->data());
+  };
+
+  const TPixelFormat F = FDst.GetPixelFormat();
+  const int Bytes = BitsPerPixel(F) / 8;
+  const bool Copy = FCode == CodeSrcCopy;
+  int32_t Prev[4] = {-1, -1, -1, -1};
+  for (int64_t k = RF; k < RL; ++k) {
+    const int64_t Y = AY.V0 + k;
+    const auto T0 = std::size_t(FS.RowTapStart[std::size_t(k - RF)]);
+    const auto T1 = std::size_t(FS.RowTapStart[std::size_t(k - RF + 1)]);
+    int32_t R0 = FS.RowTapSrc[T0], R1 = FS.RowTapSrc[T1 - 1];
+    uint32_t W0 = FS.RowTapWeight[T0], W1 = T1 - T0 == 2 ? FS.RowTapWeight[T0 + 1] : 0;
+    if (W1 == 0) R1 = R0;
+    if (W0 == 0) R0 = R1;
+    if (R0 == R1) W0 = W1 = 1u << (VerticalBits - 1);
+    const int32_t Taps[4] = {R0, R1, int32_t(W0), int32_t(W1)};
+    const bool Same = std::equal(Taps, Taps + 4, Prev);
+    if (Same && Copy && F != pf4bit) { // the row repeats the one above
+      std::memcpy(DstRow(Y) + X0 * Bytes, DstRow(Y - 1) + X0 * Bytes, std::size_t(N * Bytes));
+      continue;
+    }
+    if (!Same) {
+      const uint8_t* A = Row(R0, R1);
+      BlendRows(A, Row(R1, R0), W0, W1, Len, V);
+      std::copy(Taps, Taps + 4, Prev);
+    }
+    if (Copy && F == pf15bit) {
+      ExpandRow15(V, Plan, N, DstRow(Y) + 2 * X0);
+      continue;
+    }
+    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
+    ExpandRowXrgb(V, Plan, N, Out);
     Emit(Y, X0, N, Out);
   }
 }
