@@ -1,10 +1,10 @@
 // Block copies between bitmaps: 1:1 copies, nearest-pixel and area-average
 // stretching, format conversion on the way and the ternary raster
 // operations. This is the hot path of map rendering, so the common cases
-// (same-format 1:1 copies, 2:1 area averages of 24- and 32-bit images, the
-// 24- and 32-bit image into the 15-bit view, the 15-bit view onto the 32-bit
-// screen) have their own loops, and all work memory lives in the canvas's
-// scratch.
+// (same-format 1:1 copies, 2:1 area averages of 24- and 32-bit images, area
+// averages that enlarge, the 24- and 32-bit image into the 15-bit view, the
+// 15-bit view onto the 32-bit screen) have their own loops, and all work
+// memory lives in the canvas's scratch.
 #include <algorithm>
 #include <cstring>
 
@@ -275,14 +275,18 @@ void To15(const uint8_t* S, const int32_t* Idx, int64_t N, uint8_t* D, bool Doub
 void Row15To32(const uint8_t* S, int64_t N, uint8_t* D) {
   int64_t i = 0;
 #if defined(__SSE2__)
-  const __m128i M5 = _mm_set1_epi16(31);
-  auto Expand = [](__m128i V) { return _mm_or_si128(_mm_slli_epi16(V, 3), _mm_srli_epi16(V, 2)); };
+  // v << 3 | v >> 2 is (33 v) >> 2; multiplications expand each field where
+  // it lies: blue (moved to the top) and red by high halves, green by a low
+  // half whose bits below the byte are dropped.
+  const __m128i MG = _mm_set1_epi16(0x03E0), MR = _mm_set1_epi16(0x7C00);
+  const __m128i MHi = _mm_set1_epi16(short(0xFF00));
+  const __m128i KB = _mm_set1_epi16(264), KG = _mm_set1_epi16(66), KR = _mm_set1_epi16(528);
   for (; i + 8 <= N; i += 8) {
     const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S + 2 * i));
-    const __m128i B = Expand(_mm_and_si128(V, M5));
-    const __m128i G = Expand(_mm_and_si128(_mm_srli_epi16(V, 5), M5));
-    const __m128i R = Expand(_mm_and_si128(_mm_srli_epi16(V, 10), M5));
-    const __m128i BG = _mm_or_si128(B, _mm_slli_epi16(G, 8));
+    const __m128i B = _mm_mulhi_epu16(_mm_slli_epi16(V, 11), KB);
+    const __m128i G = _mm_and_si128(_mm_mullo_epi16(_mm_and_si128(V, MG), KG), MHi);
+    const __m128i R = _mm_mulhi_epu16(_mm_and_si128(V, MR), KR);
+    const __m128i BG = _mm_or_si128(B, G);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 4 * i), _mm_unpacklo_epi16(BG, R));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 4 * i + 16), _mm_unpackhi_epi16(BG, R));
   }
@@ -369,51 +373,58 @@ void AccumulateRows(uint32_t* Sums, const uint8_t* A, uint32_t W0, const uint8_t
 }
 
 // Enlarging, a destination pixel overlaps at most two source pixels on each
-// axis, so the area average reduces to blends of pairs. The vertical blend
-// keeps the general filter's intermediate exactly: (W0 a + W1 b) >> 6 with
-// W0 + W1 = 2^14, a 16-bit value (8.8 bits) per source byte. The horizontal
-// blend of two such values is (2^23 + W0 v0 + W1 v1) >> 24 with W0 + W1 =
-// 2^16; a single tap is written as two halves of 2^15 on the same pixel so
-// that both weights fit 16 bits and W1 is always 2^16 - W0.
+// axis, so the area average reduces to blends of pairs, computed as the
+// general filter does. The vertical blend v = (W0 a + W1 b) >> 6, W0 + W1 =
+// 2^14, is a 16-bit value (8.8 bits) per source byte; the horizontal one is
+// (2^23 + W0 v0 + W1 v1) >> 24 with W0 + W1 = 2^16. A single tap is a pair
+// with W0 = 0, so W0 always fits 16 bits. The blended rows hold each v as
+// v + 128 - 2^15, a signed 16-bit value: the rounding term is built in and
+// signed comparisons order the values.
+constexpr int BlendBias = 128 - 32768;
 
-// Out[i] = (W0 A[i] + W1 B[i]) >> 6 as 16-bit values, i < Len.
+// Out[i] = ((W0 A[i] + W1 B[i]) >> 6) + BlendBias as 16-bit values, i < Len.
+// With the bytes as 8.8 values a' = a << 8, that is b' + floor(4 W0 (a' -
+// b') / 2^16), computed as the horizontal blend does (see PairSums).
 void BlendRows(const uint8_t* A, const uint8_t* B, uint32_t W0, uint32_t W1, std::size_t Len,
                uint8_t* Out) {
   std::size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i Zero = _mm_setzero_si128();
-  if (A == B && W0 == W1) { // one source row: its bytes times 2^8
+  // Biased 8.8 values: a << 8 | 128 with the top bit flipped.
+  const __m128i Flip = _mm_set1_epi8(char(0x80));
+  auto Load = [&](const uint8_t* P) {
+    return _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P)), Flip);
+  };
+  if (A == B) { // one source row
     for (; i + 16 <= Len; i += 16) {
-      const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i), _mm_unpacklo_epi8(Zero, VA));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16), _mm_unpackhi_epi8(Zero, VA));
+      const __m128i VA = Load(A + i);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i), _mm_unpacklo_epi8(Flip, VA));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16), _mm_unpackhi_epi8(Flip, VA));
     }
   }
-  const __m128i W = _mm_set1_epi32(int(W0 | W1 << 16));
-  // The sums are below 2^22, so bits 6..21 moved to the top half and
-  // shifted back arithmetically give the 16-bit result sign-extended, which
-  // the saturating pack keeps bit for bit.
-  auto Reduce = [](__m128i S) { return _mm_srai_epi32(_mm_slli_epi32(S, 10), 16); };
+  // A single source row has been handled, so W0 < 2^14 and 4 W0 fits.
+  const __m128i W = _mm_set1_epi16(short(uint16_t(4 * W0 & 0xFFFF)));
+  auto Blend = [&](__m128i XA, __m128i XB) {
+    const __m128i Neg = _mm_and_si128(_mm_cmpgt_epi16(XB, XA), W);
+    return _mm_sub_epi16(_mm_add_epi16(XB, _mm_mulhi_epu16(_mm_sub_epi16(XA, XB), W)), Neg);
+  };
   for (; i + 16 <= Len; i += 16) {
-    const __m128i VA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(A + i));
-    const __m128i VB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B + i));
-    const __m128i Lo = _mm_unpacklo_epi8(VA, VB), Hi = _mm_unpackhi_epi8(VA, VB);
-    const __m128i S0 = Reduce(_mm_madd_epi16(_mm_unpacklo_epi8(Lo, Zero), W));
-    const __m128i S1 = Reduce(_mm_madd_epi16(_mm_unpackhi_epi8(Lo, Zero), W));
-    const __m128i S2 = Reduce(_mm_madd_epi16(_mm_unpacklo_epi8(Hi, Zero), W));
-    const __m128i S3 = Reduce(_mm_madd_epi16(_mm_unpackhi_epi8(Hi, Zero), W));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i), _mm_packs_epi32(S0, S1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16), _mm_packs_epi32(S2, S3));
+    const __m128i VA = Load(A + i), VB = Load(B + i);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i),
+                     Blend(_mm_unpacklo_epi8(Flip, VA), _mm_unpacklo_epi8(Flip, VB)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 2 * i + 16),
+                     Blend(_mm_unpackhi_epi8(Flip, VA), _mm_unpackhi_epi8(Flip, VB)));
   }
 #endif
+  if (A == B)
+    for (; i < Len; ++i)
+      Store16(Out + 2 * i, uint16_t((A[i] ^ 0x80) << 8 | 0x80));
   for (; i < Len; ++i)
-    Store16(Out + 2 * i, uint16_t((W0 * A[i] + W1 * B[i]) >> 6));
+    Store16(Out + 2 * i, uint16_t(((W0 * A[i] + W1 * B[i]) >> 6) + BlendBias));
 }
 
 // The horizontal plan of two destination pixels a and b: byte offsets into
-// the blended row of each pixel's two taps, and the weights W0 per 16-bit
-// lane (blue, green, red, unused for a, then for b; the unused lanes weigh
-// 0, in W1 too).
+// the blended row of each pixel's taps v0 and v1, and W0 per 16-bit lane
+// (blue, green, red, unused for a, then for b; 0 in the unused lanes).
 struct TPairPlan {
   int32_t Off0[2], Off1[2];
   uint16_t W0[8];
@@ -422,85 +433,116 @@ constexpr std::size_t PairInts = sizeof(TPairPlan) / sizeof(int32_t);
 static_assert(sizeof(TPairPlan) % sizeof(int32_t) == 0);
 
 #if defined(__SSE2__)
-// The four channels of pixels a and b in 16-bit lanes, each channel's
-// result times 2^8 plus a remainder below 2^8. The products are split into
-// halves: the high halves add up directly and the low halves contribute
-// their carry, so (2^23 + P0 + P1) >> 16 = H0 + H1 + 128 + carry.
-inline __m128i PairSums(const uint8_t* V, const int32_t* Plan) {
-  const __m128i X0 =
-      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[0])),
-                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[1])));
-  const __m128i X1 =
-      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[2])),
-                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(V + Plan[3])));
+// The four channels of pixels a and b in 16-bit lanes for each of Rows
+// blended rows: ((2^23 + W0 v0 + W1 v1) >> 16) - 2^15, the result times 2^8
+// plus a remainder, biased. As W1 = 2^16 - W0, the unbiased value is v1 +
+// 128 + floor(W0 d / 2^16) with d = v0 - v1. The lanes hold u = d mod 2^16,
+// and W0 d = W0 u - 2^16 W0 where d < 0, so the floor is the high half of
+// W0 u, less W0 there: one multiplication, and the low half cannot carry.
+// Rows sharing the plan load it once.
+template <int Rows> inline void PairSums(const uint8_t* const* V, const int32_t* Plan, __m128i* T) {
+  const int32_t O0 = Plan[0], O1 = Plan[1], O2 = Plan[2], O3 = Plan[3];
   const __m128i W0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Plan + 4));
-  const __m128i W1 = _mm_sub_epi16(_mm_setzero_si128(), W0);
-  const __m128i L0 = _mm_mullo_epi16(X0, W0), L1 = _mm_mullo_epi16(X1, W1);
-  const __m128i H = _mm_add_epi16(_mm_mulhi_epu16(X0, W0), _mm_mulhi_epu16(X1, W1));
-  // All ones where the low halves do not carry: 129 - 1 = 128.
-  const __m128i NoCarry = _mm_cmpeq_epi16(_mm_add_epi16(L0, L1), _mm_adds_epu16(L0, L1));
-  return _mm_add_epi16(H, _mm_add_epi16(NoCarry, _mm_set1_epi16(129)));
+  for (int r = 0; r < Rows; ++r) {
+    auto Load = [&](int32_t O) {
+      return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(V[r] + O));
+    };
+    const __m128i X0 = _mm_unpacklo_epi64(Load(O0), Load(O1));
+    const __m128i X1 = _mm_unpacklo_epi64(Load(O2), Load(O3));
+    const __m128i Neg = _mm_and_si128(_mm_cmpgt_epi16(X1, X0), W0);
+    const __m128i H = _mm_mulhi_epu16(_mm_sub_epi16(X0, X1), W0);
+    T[r] = _mm_sub_epi16(_mm_add_epi16(X1, H), Neg);
+  }
 }
 #else
-// Working pixel h (0 or 1) of a pair.
+// Working pixel h (0 or 1) of a pair. With the bias removed, the values
+// carry the 128 of the rounding term: 2^16 * 128 = 2^23.
 inline uint32_t PlanPixel(const uint8_t* V, const int32_t* Plan, int h) {
   uint16_t W;
   std::memcpy(&W, reinterpret_cast<const uint8_t*>(Plan + 4) + 8 * h, 2);
-  const uint32_t W0 = W, W1 = (1u << HorizontalBits) - W0;
   const uint8_t *A = V + Plan[h], *B = V + Plan[2 + h];
   uint32_t P = 0;
-  for (int k = 0; k < 3; ++k)
-    P |= ((1u << 23) + W0 * Load16(A + 2 * k) + W1 * Load16(B + 2 * k)) >> 24 << (8 * k);
+  if (W == 0) { // a single tap
+    for (int k = 0; k < 3; ++k)
+      P |= (Load16(B + 2 * k) ^ 0x8000u) >> 8 << (8 * k);
+    return P;
+  }
+  const uint32_t W0 = W, W1 = (1u << HorizontalBits) - W0;
+  for (int k = 0; k < 3; ++k) {
+    const uint32_t V0 = Load16(A + 2 * k) ^ 0x8000u, V1 = Load16(B + 2 * k) ^ 0x8000u;
+    P |= (W0 * V0 + W1 * V1) >> 24 << (8 * k);
+  }
   return P;
 }
 #endif
 
-// Count working pixels of a row from the blended row V; Plan holds
-// (Count + 7) / 8 * 4 pair plans.
-void ExpandRowXrgb(const uint8_t* V, const int32_t* Plan, int64_t Count, uint32_t* Out) {
+// Count pixels of Rows destination rows from their blended rows V[r]:
+// working pixels into Out[r], or, To15, 15-bit pixels, whose channels are
+// the sums >> 11. Plan holds (Count + 7) / 8 * 4 pair plans.
+template <int Rows, bool To15>
+void ExpandRows(const uint8_t* const* V, const int32_t* Plan, int64_t Count, uint8_t* const* Out) {
 #if defined(__SSE2__)
-  for (int64_t c = 0; c < Count; c += 4, Plan += 2 * PairInts) {
-    const __m128i A = _mm_srli_epi16(PairSums(V, Plan), 8);
-    const __m128i B = _mm_srli_epi16(PairSums(V, Plan + PairInts), 8);
-    const __m128i P = _mm_packus_epi16(A, B);
-    if (c + 4 <= Count) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + c), P);
-    } else {
-      uint32_t Tail[4];
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), P);
-      std::memcpy(Out + c, Tail, std::size_t(Count - c) * 4);
-    }
-  }
-#else
-  for (int64_t c = 0; c < Count; ++c)
-    Out[c] = PlanPixel(V, Plan + c / 2 * PairInts, int(c & 1));
-#endif
-}
-
-// The same straight into Count 15-bit pixels: each channel's top five bits
-// are its sum >> 11, put together by multiply-adds.
-void ExpandRow15(const uint8_t* V, const int32_t* Plan, int64_t Count, uint8_t* D) {
-#if defined(__SSE2__)
+  // The biased sums shifted arithmetically give each channel less 16 (5
+  // bits) or 128 (8 bits), put back after packing; the unused lanes are
+  // dropped by a zero factor or a mask.
   const __m128i K = _mm_set_epi16(0, 1024, 32, 1, 0, 1024, 32, 1);
   const __m128i One = _mm_set1_epi16(1);
-  auto Four = [&](const int32_t* P) { // pixels as 32-bit lanes
-    const __m128i A = _mm_madd_epi16(_mm_srli_epi16(PairSums(V, P), 11), K);
-    const __m128i B = _mm_madd_epi16(_mm_srli_epi16(PairSums(V, P + PairInts), 11), K);
-    return _mm_madd_epi16(_mm_packs_epi32(A, B), One);
-  };
+  const __m128i Unbias15 = _mm_set1_epi16(16 * (1 + 32 + 1024));
+  const __m128i Unbias8 = _mm_set1_epi8(char(0x80));
+  const __m128i Rgb = _mm_set1_epi32(0xFFFFFF);
+  const int Bytes = To15 ? 2 : 4;
   for (int64_t c = 0; c < Count; c += 8, Plan += 4 * PairInts) {
-    const __m128i P = _mm_packs_epi32(Four(Plan), Four(Plan + 2 * PairInts));
-    if (c + 8 <= Count) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 2 * c), P);
-    } else {
-      uint8_t Tail[16];
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), P);
-      std::memcpy(D + 2 * c, Tail, std::size_t(Count - c) * 2);
+    // Q[q][r]: pixels 4q .. 4q + 3 of row r, as 32-bit lanes (To15, still
+    // biased).
+    __m128i Q[2][Rows];
+    for (int q = 0; q < 2; ++q) {
+      __m128i A[2][Rows];
+      for (int p = 0; p < 2; ++p) {
+        __m128i T[Rows];
+        PairSums<Rows>(V, Plan + (2 * q + p) * PairInts, T);
+        for (int r = 0; r < Rows; ++r)
+          A[p][r] = To15 ? _mm_madd_epi16(_mm_srai_epi16(T[r], 11), K) : _mm_srai_epi16(T[r], 8);
+      }
+      for (int r = 0; r < Rows; ++r)
+        Q[q][r] =
+            To15 ? _mm_madd_epi16(_mm_packs_epi32(A[0][r], A[1][r]), One)
+                 : _mm_and_si128(_mm_xor_si128(_mm_packs_epi16(A[0][r], A[1][r]), Unbias8), Rgb);
+    }
+    const int64_t Left = std::min<int64_t>(8, Count - c) * Bytes;
+    for (int r = 0; r < Rows; ++r) {
+      uint8_t* D = Out[r] + Bytes * c;
+      if (To15) {
+        const __m128i P = _mm_add_epi16(_mm_packs_epi32(Q[0][r], Q[1][r]), Unbias15);
+        if (Left == 16) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(D), P);
+        } else {
+          uint8_t Tail[16];
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), P);
+          std::memcpy(D, Tail, std::size_t(Left));
+        }
+      } else if (Left == 32) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(D), Q[0][r]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 16), Q[1][r]);
+      } else {
+        uint8_t Tail[32];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), Q[0][r]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail + 16), Q[1][r]);
+        std::memcpy(D, Tail, std::size_t(Left));
+      }
     }
   }
 #else
-  for (int64_t c = 0; c < Count; ++c)
-    Store16(D + 2 * c, XrgbTo15(PlanPixel(V, Plan + c / 2 * PairInts, int(c & 1))));
+  for (int r = 0; r < Rows; ++r) {
+    const int32_t* P = Plan;
+    for (int64_t c = 0; c < Count; c += 2, P += PairInts)
+      for (int h = 0; h < 2 && c + h < Count; ++h) {
+        const uint32_t X = PlanPixel(V[r], P, h);
+        if (To15)
+          Store16(Out[r] + 2 * (c + h), XrgbTo15(X));
+        else
+          Store32(Out[r] + 4 * (c + h), X);
+      }
+  }
 #endif
 }
 
@@ -544,6 +586,7 @@ public:
   void Area(const TAxis& AX, const TAxis& AY);
 
 private:
+  // The area average when neither axis shrinks, after Area found the taps.
   void Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64_t N, int32_t SXMin,
                int64_t Cols, bool ByteSource, int Bpp, bool DirectOut);
   uint32_t ToValue(uint32_t Xrgb) {
@@ -670,13 +713,15 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
   const auto [SXLo, SXHi] = std::minmax_element(FS.ColTapSrc.begin(), FS.ColTapSrc.end());
   const int32_t SXMin = *SXLo, SXMax = *SXHi;
   const int64_t Cols = int64_t(SXMax) - SXMin + 1;
+  // Enlarging on both axes, every pixel has one or two taps a side; the
+  // byte offsets into the blended rows must fit 32 bits.
   auto AtMostTwo = [](const std::vector<int32_t>& Start) {
     for (std::size_t i = 1; i < Start.size(); ++i)
       if (Start[i] - Start[i - 1] > 2) return false;
     return true;
   };
-  if (AX.SLen <= AX.DLen && AY.SLen <= AY.DLen && AtMostTwo(FS.ColTapStart) &&
-      AtMostTwo(FS.RowTapStart)) {
+  if (AX.SLen <= AX.DLen && AY.SLen <= AY.DLen && Cols * Bpp < (int64_t(1) << 28) &&
+      AtMostTwo(FS.ColTapStart) && AtMostTwo(FS.RowTapStart)) {
     Enlarge(AY, RF, RL, X0, N, SXMin, Cols, ByteSource, Bpp, DirectOut);
     return;
   }
@@ -744,7 +789,7 @@ void TCopier::Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64
       uint32_t W0 = FS.ColTapWeight[U0], W1 = U1 - U0 == 2 ? FS.ColTapWeight[U0 + 1] : 0;
       if (W1 == 0) S1 = S0;
       if (W0 == 0) S0 = S1;
-      if (S0 == S1) W0 = W1 = 1u << (HorizontalBits - 1);
+      if (S0 == S1) W0 = 0;
       PP.Off0[h] = (S0 - SXMin) * Bpp * 2;
       PP.Off1[h] = (S1 - SXMin) * Bpp * 2;
       for (int k = 0; k < 3; ++k)
@@ -753,12 +798,13 @@ void TCopier::Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64
     std::memcpy(Plan + p * int64_t(PairInts), &PP, sizeof PP);
   }
 
-  // The blended row: 16-bit values of Cols * Bpp source bytes, and the lanes
-  // read beyond the last pixel zeroed.
+  // Two blended rows of 16-bit values of Cols * Bpp source bytes, the
+  // lanes read beyond the last pixel zeroed.
   const std::size_t Len = std::size_t(Cols * Bpp);
-  FS.Sums.resize(Len / 2 + 3);
-  auto* V = reinterpret_cast<uint8_t*>(FS.Sums.data());
-  std::memset(V + 2 * Len, 0, FS.Sums.size() * 4 - 2 * Len);
+  const std::size_t Stride = Len / 2 + 3; // in uint32_t
+  FS.Sums.assign(2 * Stride, 0);
+  uint8_t* VBuf[2] = {reinterpret_cast<uint8_t*>(FS.Sums.data()),
+                      reinterpret_cast<uint8_t*>(FS.Sums.data() + Stride)};
   int32_t Held[2] = {-1, -1}; // source rows in Decoded and Decoded2
   if (!ByteSource) {
     FS.Decoded.resize(std::size_t(Cols));
@@ -778,10 +824,32 @@ void TCopier::Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64
     return reinterpret_cast<const uint8_t*>(Buf[Slot]->data());
   };
 
+  // Rows are expanded in pairs, which share the loads of the plan. A row
+  // whose taps repeat those of the row above is a copy of it, or, under a
+  // raster operation, expanded again from the same blended row.
   const TPixelFormat F = FDst.GetPixelFormat();
   const int Bytes = BitsPerPixel(F) / 8;
   const bool Copy = FCode == CodeSrcCopy;
+  const bool Direct15 = Copy && F == pf15bit;
+  if (!Direct15 && !DirectOut) FS.Work.resize(std::size_t(2 * N));
+  int64_t PendY[2];
+  const uint8_t* PendV[2];
+  uint8_t* PendOut[2];
+  int Pending = 0;
+  auto Flush = [&] {
+    if (Pending == 2)
+      Direct15 ? ExpandRows<2, true>(PendV, Plan, N, PendOut)
+               : ExpandRows<2, false>(PendV, Plan, N, PendOut);
+    else if (Pending == 1)
+      Direct15 ? ExpandRows<1, true>(PendV, Plan, N, PendOut)
+               : ExpandRows<1, false>(PendV, Plan, N, PendOut);
+    if (!Direct15 && !DirectOut)
+      for (int r = 0; r < Pending; ++r)
+        Emit(PendY[r], X0, N, reinterpret_cast<const uint32_t*>(PendOut[r]));
+    Pending = 0;
+  };
   int32_t Prev[4] = {-1, -1, -1, -1};
+  int Cur = 0; // the buffer holding the blended row of taps Prev
   for (int64_t k = RF; k < RL; ++k) {
     const int64_t Y = AY.V0 + k;
     const auto T0 = std::size_t(FS.RowTapStart[std::size_t(k - RF)]);
@@ -792,24 +860,27 @@ void TCopier::Enlarge(const TAxis& AY, int64_t RF, int64_t RL, int64_t X0, int64
     if (W0 == 0) R0 = R1;
     if (R0 == R1) W0 = W1 = 1u << (VerticalBits - 1);
     const int32_t Taps[4] = {R0, R1, int32_t(W0), int32_t(W1)};
-    const bool Same = std::equal(Taps, Taps + 4, Prev);
-    if (Same && Copy && F != pf4bit) { // the row repeats the one above
-      std::memcpy(DstRow(Y) + X0 * Bytes, DstRow(Y - 1) + X0 * Bytes, std::size_t(N * Bytes));
-      continue;
-    }
-    if (!Same) {
+    if (std::equal(Taps, Taps + 4, Prev)) {
+      if (Copy && F != pf4bit) { // the row repeats the one above
+        Flush();
+        std::memcpy(DstRow(Y) + X0 * Bytes, DstRow(Y - 1) + X0 * Bytes, std::size_t(N * Bytes));
+        continue;
+      }
+    } else {
+      // The other buffer is free: at most one row is pending, using Cur.
+      Cur = 1 - Cur;
       const uint8_t* A = Row(R0, R1);
-      BlendRows(A, Row(R1, R0), W0, W1, Len, V);
+      BlendRows(A, Row(R1, R0), W0, W1, Len, VBuf[Cur]);
       std::copy(Taps, Taps + 4, Prev);
     }
-    if (Copy && F == pf15bit) {
-      ExpandRow15(V, Plan, N, DstRow(Y) + 2 * X0);
-      continue;
-    }
-    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
-    ExpandRowXrgb(V, Plan, N, Out);
-    Emit(Y, X0, N, Out);
+    PendY[Pending] = Y;
+    PendV[Pending] = VBuf[Cur];
+    PendOut[Pending] = Direct15    ? DstRow(Y) + 2 * X0
+                       : DirectOut ? DstRow(Y) + 4 * X0
+                                   : reinterpret_cast<uint8_t*>(FS.Work.data() + Pending * N);
+    if (++Pending == 2) Flush();
   }
+  Flush();
 }
 
 } // namespace

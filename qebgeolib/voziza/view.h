@@ -298,7 +298,8 @@ protected:
   // background or empty message, the image (through the cache when UseCache
   // and the magnification is below CacheMagLimit), OnBeforeRenderData, the
   // graticule, the landmark pass, OnDataRendered, the highlight, and the
-  // frame when Frame is set.
+  // frame when Frame is set. While it runs, TopLeft and Magnification are
+  // those of View, so handlers place their drawing with MapImageToControl.
   void ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, bool Frame);
   // The landmark pass and the highlighted landmark; the landmark list draws
   // here. Nothing by default.

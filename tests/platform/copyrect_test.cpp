@@ -188,3 +188,72 @@ TEST(CopyRect, RasterOperationsAndOverlap) {
   R.GetCanvas().StretchBlt(-3, 0, 7, 1, S.GetCanvas(), INT32_MIN, 0, INT32_MAX, 3, cmSrcCopy);
   EXPECT_EQ(Px(R, 5, 0), RGB(4, 0, 0));
 }
+
+// Enlarging by factors that are not whole numbers, over the source edge:
+// the 15- and 32-bit views agree with the 24-bit result, a raster operation
+// meets the same pixels, and a mirrored stretch is the plain one mirrored
+// (shrinking too, which once failed on mirrored copies).
+TEST(CopyRect, AreaAverageEnlargingAndMirrored) {
+  auto To15 = [](TColor C) {
+    TColor R = 0;
+    for (int Sh = 0; Sh < 24; Sh += 8) {
+      const TColor V = (C >> Sh & 0xFF) >> 3;
+      R |= (V << 3 | V >> 2) << Sh;
+    }
+    return R;
+  };
+  struct TBox {
+    int32_t X, Y, W, H;
+  };
+  auto Stretch = [](TBitmap& D, TBox R, TBitmap& S, TBox SR, TCopyMode Mode = cmSrcCopy) {
+    D.GetCanvas().SetStretchBltMode(sbmHalftone);
+    D.GetCanvas().StretchBlt(R.X, R.Y, R.W, R.H, S.GetCanvas(), SR.X, SR.Y, SR.W, SR.H, Mode);
+  };
+  auto Black = [](TBitmap& B) {
+    B.GetCanvas().GetBrush().SetColor(clBlack);
+    B.GetCanvas().FillRect(Rect(0, 0, B.GetWidth(), B.GetHeight()));
+  };
+  // Half black, half white rounds up.
+  TBitmap Two(2, 1, pf24bit);
+  Two.GetCanvas().SetPixels(0, 0, clBlack);
+  for (TPixelFormat DF : {pf15bit, pf24bit, pf32bit}) {
+    TBitmap D(3, 1, DF);
+    Stretch(D, TBox{0, 0, 3, 1}, Two, TBox{0, 0, 2, 1});
+    EXPECT_EQ(Px(D, 1, 0), DF == pf15bit ? 0x848484u : 0x808080u) << DF;
+  }
+  for (TPixelFormat SF : {pf24bit, pf32bit, pf15bit, pf8bit}) {
+    TBitmap S(41, 29, SF);
+    Noise(S, 7);
+    for (auto [W, H] : {std::pair{80, 57}, std::pair{64, 45}, std::pair{103, 73}}) {
+      // Width and height of the rectangles, as StretchBlt takes them.
+      const TBox Dst{-3, -2, W, H}, Src{1, 1, 41, 29};
+      TBitmap Ref(W, H, pf24bit), D15(W, H, pf15bit), D32(W, H, pf32bit), X(W, H, pf24bit);
+      for (TBitmap* B : {&Ref, &D15, &D32})
+        Black(*B);
+      Noise(X, 9);
+      TBitmap Orig(W, H, pf24bit);
+      Orig.Assign(&X);
+      for (TBitmap* B : {&Ref, &D15, &D32})
+        Stretch(*B, Dst, S, Src);
+      Stretch(X, Dst, S, Src, cmSrcInvert);
+      for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+          const TColor C = Px(Ref, x, y);
+          ASSERT_EQ(Px(D15, x, y), To15(C)) << SF << " " << W << " " << x << "," << y;
+          ASSERT_EQ(Px(D32, x, y), C) << SF << " " << W << " " << x << "," << y;
+          ASSERT_EQ(Px(X, x, y), Px(Orig, x, y) ^ C) << SF << " " << W << " " << x << "," << y;
+        }
+    }
+    // Mirrored left to right by the destination and top to bottom by the
+    // source, enlarging and shrinking.
+    for (auto [W, H] : {std::pair{80, 57}, std::pair{17, 11}}) {
+      TBitmap Plain(W, H, pf24bit), Mirror(W, H, pf24bit);
+      Stretch(Plain, TBox{0, 0, W, H}, S, TBox{0, 0, 41, 29});
+      Stretch(Mirror, TBox{W, 0, -W, H}, S, TBox{0, 29, 41, -29});
+      for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+          ASSERT_EQ(Px(Mirror, x, y), Px(Plain, W - 1 - x, H - 1 - y))
+              << SF << " " << x << "," << y;
+    }
+  }
+}
