@@ -144,8 +144,7 @@ void TVozIza::ClearMapImage() {
 
 // ---- Map image.
 
-void TVozIza::CheckPixelLimit() const {
-  const int64_t W = GrafBmp.GetWidth(), H = GrafBmp.GetHeight();
+void TVozIza::CheckPixelLimit(int64_t W, int64_t H) const {
   if (W * H > MaxMapImgPixels)
     CalibError(": Cannot use map image, maximum of " + IntToStr(MaxMapImgPixels) +
                " pixels exceeded (size of map is " + IntToStr(W) + " x " + IntToStr(H) + ")");
@@ -184,10 +183,7 @@ void TVozIza::SetMapImgName(const std::string& Name) {
     Jpeg.LoadFromFile(FileName);
     // The header gives the size: an oversized image is refused before it
     // is decoded.
-    const int64_t W = Jpeg.GetWidth(), H = Jpeg.GetHeight();
-    if (W * H > MaxMapImgPixels)
-      CalibError(": Cannot use map image, maximum of " + IntToStr(MaxMapImgPixels) +
-                 " pixels exceeded (size of map is " + IntToStr(W) + " x " + IntToStr(H) + ")");
+    CheckPixelLimit(Jpeg.GetWidth(), Jpeg.GetHeight());
     New.Assign(&Jpeg);
     Loaded = true;
   } else if (Ext == ".bmp") {
@@ -196,13 +192,8 @@ void TVozIza::SetMapImgName(const std::string& Name) {
     Loaded = true;
   }
   if (Loaded) {
-    New.SwapImage(GrafBmp);
-    try {
-      CheckPixelLimit();
-    } catch (...) {
-      New.SwapImage(GrafBmp);
-      throw;
-    }
+    CheckPixelLimit(New.GetWidth(), New.GetHeight());
+    GrafBmp.SwapImage(New);
   }
   TakeNewPicture(Requested);
   Paint();
@@ -210,15 +201,10 @@ void TVozIza::SetMapImgName(const std::string& Name) {
 
 void TVozIza::SetMapBitMap(TBitmap* Value) {
   FCacheMag = 0;
+  if (Value) CheckPixelLimit(Value->GetWidth(), Value->GetHeight());
   TBitmap New;
   New.Assign(Value);
-  New.SwapImage(GrafBmp);
-  try {
-    CheckPixelLimit();
-  } catch (...) {
-    New.SwapImage(GrafBmp);
-    throw;
-  }
+  GrafBmp.SwapImage(New);
   TakeNewPicture("$unknown$");
   Paint();
 }

@@ -259,12 +259,21 @@ public:
 
   // ---- Events.
 
+  const TRenderEvent& GetOnBeforeRenderData() const { return FOnBeforeRenderData; }
   void SetOnBeforeRenderData(TRenderEvent Value) { FOnBeforeRenderData = std::move(Value); }
+  const TRenderEvent& GetOnDataRendered() const { return FOnDataRendered; }
   void SetOnDataRendered(TRenderEvent Value) { FOnDataRendered = std::move(Value); }
+  const TMapImgRequestEvent& GetOnMapImageRequest() const { return FOnMapImageRequest; }
   void SetOnMapImageRequest(TMapImgRequestEvent Value) { FOnMapImageRequest = std::move(Value); }
+  const TProgressEvent& GetOnDataLoading() const { return FOnDataLoading; }
   void SetOnDataLoading(TProgressEvent Value) { FOnDataLoading = std::move(Value); }
+  const TZoomPanEvent& GetOnZoomPan() const { return FOnZoomPan; }
   void SetOnZoomPan(TZoomPanEvent Value) { FOnZoomPan = std::move(Value); }
+  const TSelectRectEvent& GetOnSelectRect() const { return FOnSelectRect; }
   void SetOnSelectRect(TSelectRectEvent Value) { FOnSelectRect = std::move(Value); }
+  const TOnRubberBandActionEvent& GetOnBeginRubberBand() const { return FOnBeginRubberBand; }
+  const TOnRubberBandActionEvent& GetOnContinueRubberBand() const { return FOnContinueRubberBand; }
+  const TOnRubberBandActionEvent& GetOnEndRubberBand() const { return FOnEndRubberBand; }
   void SetOnBeginRubberBand(TOnRubberBandActionEvent Value) {
     FOnBeginRubberBand = std::move(Value);
   }
@@ -376,8 +385,8 @@ protected:
 
 private:
   // ---- Image and properties (view.cpp).
-  // Raises the pixel-limit error when GrafBmp is too large.
-  void CheckPixelLimit() const;
+  // Raises the pixel-limit error for an image of W x H pixels above the limit.
+  void CheckPixelLimit(int64_t W, int64_t H) const;
   // Name, size and AuxBmp from GrafBmp after a new picture; TopLeft (0, 0).
   void TakeNewPicture(const std::string& Name);
 
