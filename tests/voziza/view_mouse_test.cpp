@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "qebgeolib/platform/application.h"
 #include "qebgeolib/voziza/view.h"
+#include "tests/errortext.h"
 #include "tests/voziza/viewtest.h"
 
 using namespace qeb;
+using qeb::test::ErrorOf;
 using qeb::test::TTestView;
 
 namespace {
@@ -17,16 +18,25 @@ namespace {
 struct MouseView : ::testing::Test {
   TTestView View;
   int ZoomPans = 0;
+  std::vector<TPoint> Moves; // as OnMouseMove reports them
 
   MouseView() {
     View.SetName("Map");
     View.SetOnZoomPan([this](TObject*) { ++ZoomPans; });
+    View.SetOnMouseMove([this](TObject*, TShiftState, int32_t X, int32_t Y) {
+      Moves.push_back({X, Y});
+    });
+    Image(2000, 1000);
   }
   void Image(int32_t W, int32_t H) {
     TBitmap B;
     test::FillCodedImage(B, W, H);
     View.SetMapBitMap(&B);
     View.Repaint();
+  }
+  // The view as a zoom history entry.
+  TgmZoomStackEntry Now() const {
+    return {View.GetTopLeft().X, View.GetTopLeft().Y, View.GetMagnification()};
   }
   // The raw bytes of the control's surface, to see that XOR figures leave
   // nothing behind.
@@ -42,69 +52,37 @@ struct MouseView : ::testing::Test {
     return P[2] | P[1] << 8 | P[0] << 16;
   }
   // Press, one move with the button held, release.
-  void Drag(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TMouseButton Up = mbLeft) {
+  void Drag(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
     View.InputMouseDown(mbLeft, ssLeft, X1, Y1);
     View.InputMouseMove(ssLeft, X2, Y2);
-    View.InputMouseUp(Up, 0, X2, Y2);
-  }
-  void LogMoves(std::vector<TPoint>& Moves) {
-    View.SetOnMouseMove([&Moves](TObject*, TShiftState, int32_t X, int32_t Y) {
-      Moves.push_back({X, Y});
-    });
+    View.InputMouseUp(mbLeft, 0, X2, Y2);
   }
 };
 
-TEST_F(MouseView, ConversionsAndMagnificationBounds) {
+TEST_F(MouseView, ConversionsFitAndCentre) {
   View.SetMagnification(2);
   View.SetTopLeft({100, 50});
   EXPECT_EQ(View.ControlToMapImage({10, 10}), (TPoint{105, 55}));
   EXPECT_EQ(View.MapImageToControl({105, 55}), (TPoint{10, 10}));
   EXPECT_EQ(View.ControlToMapImage({5, 7}), (TPoint{102, 54})); // 2.5 -> 2, 3.5 -> 4
-
-  const double Inf = std::numeric_limits<double>::infinity();
-  for (double Bad : {0.0, -1.0, 1024.5, 1 / 2048.0, std::nan(""), Inf}) {
-    try {
-      View.SetMagnification(Bad);
-      ADD_FAILURE() << Bad;
-    } catch (const EQEBVozIzaError& E) {
-      EXPECT_STREQ(E.what(), "Component \"Map\": magnification must lie between 1/1024 and 1024");
-    }
-  }
+  for (double Bad : {0.0, 1024.5, 1 / 2048.0, std::nan(""), HUGE_VAL})
+    EXPECT_EQ(ErrorOf([&] { View.SetMagnification(Bad); }),
+              "Component \"Map\": magnification must lie between 1/1024 and 1024")
+        << Bad;
   EXPECT_EQ(View.GetMagnification(), 2);
-  View.SetMagnification(MinMagnification);
-  View.SetMagnification(MaxMagnification);
-  EXPECT_EQ(View.GetMagnification(), 1024);
-  EXPECT_EQ(View.GetLastMClickLatitude(), 0); // no calibration
-}
 
-TEST_F(MouseView, FitPanAndCentre) {
-  View.ZoomFitPage(); // no image: nothing
-  EXPECT_EQ(View.GetMagnification(), 1);
-  Image(2000, 1000);
-  View.SetTopLeft({30, 40});
   View.ZoomFitPage();
-  EXPECT_EQ(View.GetMagnification(), 0.25);
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
-
-  Image(300, 1000); // narrower than the window
+  EXPECT_EQ(Now(), (TgmZoomStackEntry{0, 0, 0.25}));
   View.SetMagnification(1);
-  View.SetConfinePan(false);
-  View.SetTopLeft({50, 2000});
-  const int Paints = View.Paints;
-  View.SetConfinePan(true);
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 600}));
-  EXPECT_EQ(View.Paints, Paints);
-  View.BringMapPixelToCenter({150, 500});
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 300}));
-
-  Image(2000, 1000);
-  View.BringLocationToCenter(5, 25); // uncalibrated: nothing
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
   test::CalibrateCorners(View, 10, 20, 0, 30);
   View.BringLocationToCenter(5, 25); // pixel (1000, 500)
   EXPECT_EQ(View.GetTopLeft(), (TPoint{750, 300}));
   View.BringLocationToCenter(9.9, 29.9); // pixel (1980, 10), near the top right corner
   EXPECT_EQ(View.GetTopLeft(), (TPoint{1500, 0}));
+
+  Image(300, 1000); // narrower than the window: kept at the left edge
+  View.BringMapPixelToCenter({150, 500});
+  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 300}));
 }
 
 TEST_F(MouseView, ZoomHistoryIsARingOfSixteen) {
@@ -112,10 +90,6 @@ TEST_F(MouseView, ZoomHistoryIsARingOfSixteen) {
   View.SetMagnification(2);
   View.ClearZoomHistory();
   EXPECT_EQ(View.GetZoomStackEntry(0), (TgmZoomStackEntry{7, 8, 2}));
-  View.SetTopLeft({1, 1});
-  View.ZoomHistory(-1); // an empty slot
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{1, 1}));
-
   for (int32_t I = 2; I <= 17; ++I) {
     View.SetTopLeft({I, 0});
     View.ZoomStateOnStack();
@@ -123,12 +97,11 @@ TEST_F(MouseView, ZoomHistoryIsARingOfSixteen) {
   EXPECT_EQ(View.GetZoomStackEntry(0), (TgmZoomStackEntry{17, 0, 2}));
   EXPECT_EQ(View.GetZoomStackEntry(-15), (TgmZoomStackEntry{2, 0, 2}));
   EXPECT_TRUE(View.GetZoomStackEntry(-16).Empty());
-  EXPECT_TRUE(View.GetZoomStackEntry(1).Empty());
-  View.ZoomHistory(1);
   View.SetMagnification(1);
+  View.ZoomHistory(1); // out of range: nothing
+  EXPECT_EQ(View.GetMagnification(), 1);
   View.ZoomHistory(-15);
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{2, 0}));
-  EXPECT_EQ(View.GetMagnification(), 2);
+  EXPECT_EQ(Now(), (TgmZoomStackEntry{2, 0, 2}));
   EXPECT_EQ(ZoomPans, 0);
 
   View.BeginLoading();
@@ -138,33 +111,30 @@ TEST_F(MouseView, ZoomHistoryIsARingOfSixteen) {
 }
 
 TEST_F(MouseView, ZoomBox) {
-  Image(2000, 1000);
   View.SetMouseAction(maZoomBox);
   const std::string Before = Surface();
   const TColor Corner = Pixel(100, 100);
   View.InputMouseDown(mbLeft, ssLeft, 300, 200);
   View.InputMouseMove(ssLeft, 100, 100);
   EXPECT_EQ(Pixel(100, 100), Corner ^ 0xFFFFFF);
-  View.InputMouseUp(mbRight, ssLeft, 100, 100); // cancels and erases
+  EXPECT_FALSE(View.InputMouseWheel(0, 120, 200, 150)); // a repaint would break the figure
+  View.InputMouseUp(mbRight, ssLeft, 100, 100);         // cancels and erases
   EXPECT_EQ(View.GetZoomState(), zsIdle);
   EXPECT_EQ(Surface(), Before);
 
-  std::vector<TPoint> Moves;
-  LogMoves(Moves);
+  Moves.clear();
   View.InputMouseDown(mbLeft, ssLeft, 300, 200);
   View.InputMouseMove(ssLeft, 600, -20); // reported clamped
   View.InputMouseMove(ssLeft, 100, 100);
   View.InputMouseUp(mbMiddle, ssLeft, 100, 100); // leaves the box open
   View.InputMouseUp(mbLeft, 0, 100, 100);
   EXPECT_EQ(Moves, (std::vector<TPoint>{{500, 0}, {100, 100}}));
-  EXPECT_EQ(View.GetMagnification(), 2.5);
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{100, 70}));
+  EXPECT_EQ(Now(), (TgmZoomStackEntry{100, 70, 2.5}));
   EXPECT_EQ(View.GetZoomState(), zsIdle);
   EXPECT_EQ(ZoomPans, 1);
 
   // Less than one image pixel wide: no zoom, and no figure left behind.
   View.SetMagnification(4);
-  View.Repaint();
   const std::string Zoomed = Surface();
   Drag(12, 10, 13, 60);
   EXPECT_EQ(View.GetMagnification(), 4);
@@ -172,26 +142,21 @@ TEST_F(MouseView, ZoomBox) {
 }
 
 TEST_F(MouseView, DragZoomAndPan) {
-  Image(2000, 1000);
   View.SetMouseAction(maZoomDrag);
   View.InputMouseDown(mbLeft, ssLeft, 250, 300);
   View.InputMouseMove(ssLeft, 250, 300); // anchors only
   View.InputMouseMove(ssLeft, 250, 100); // half the height above the anchor
-  EXPECT_DOUBLE_EQ(View.GetMagnification(), 1.5);
   // The centre (250, 200) stays: 250 - Round(500 / 1.5 / 2), 200 - Round(400 / 1.5 / 2).
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{83, 67}));
+  EXPECT_EQ(Now(), (TgmZoomStackEntry{83, 67, 1.5}));
   View.InputMouseMove(ssLeft, 250, 100);
-  EXPECT_DOUBLE_EQ(View.GetMagnification(), 2.25);
   View.InputMouseUp(mbLeft, 0, 250, 100);
-  EXPECT_EQ(View.GetZoomStackEntry(0).MagF, 2.25);
-  EXPECT_EQ(ZoomPans, 2);
+  EXPECT_EQ(View.GetZoomStackEntry(0).MagF, 2.25); // x 1.5 again, and recorded
 
   View.SetMagnification(1);
   View.SetTopLeft({0, 0});
   View.SetMouseAction(maPanBoth);
   View.InputMouseDown(mbLeft, ssLeft, 200, 200);
   View.InputMouseMove(ssLeft, 180, 190); // the first move only anchors
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
   View.InputMouseMove(ssLeft, 150, 170);
   EXPECT_EQ(View.GetTopLeft(), (TPoint{30, 20}));
   View.InputMouseMove(ssLeft, 600, 100); // outside: the view stays
@@ -204,21 +169,13 @@ TEST_F(MouseView, DragZoomAndPan) {
   EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
 
   View.SetTopLeft({5, 6});
-  const int32_t Poi = View.FZStackPoi;
   Drag(10, 10, 10, 10); // a click records the view
-  EXPECT_EQ(View.FZStackPoi, Poi % 16 + 1);
   EXPECT_EQ(View.GetZoomStackEntry(0), (TgmZoomStackEntry{5, 6, 1}));
-  View.SetMouseAction(maPanHoriz);
-  View.InputMouseMove(ssLeft, 300, 300);
-  View.InputMouseMove(ssLeft, 250, 250);
-  EXPECT_EQ(View.GetTopLeft(), (TPoint{55, 6}));
 }
 
 TEST_F(MouseView, RubberBand) {
-  Image(2000, 1000);
   View.SetMagnification(2);
   View.SetTopLeft({10, 20});
-  View.Repaint();
   View.SetMouseAction(maRubberLine);
   std::vector<std::string> Log;
   auto Logger = [&Log](const char* What) {
@@ -238,9 +195,7 @@ TEST_F(MouseView, RubberBand) {
   View.InputMouseDown(mbLeft, ssLeft | ssCtrl, 150, 80);
   View.InputMouseMove(0, 200, 100);
   EXPECT_EQ(Pixel(150, 80), Joint ^ 0xFFFFFF);
-  EXPECT_TRUE(View.FRubberBandOn);
   View.InputMouseDown(mbLeft, ssLeft, 200, 100);
-  EXPECT_FALSE(View.FRubberBandOn);
   EXPECT_EQ(Log, (std::vector<std::string>{"begin 60,50", "continue 85,60", "end 110,70"}));
   // The first segment stays on screen, the last is erased.
   EXPECT_EQ(Pixel(100, 60), Start ^ 0xFFFFFF);
@@ -248,31 +203,21 @@ TEST_F(MouseView, RubberBand) {
 }
 
 TEST_F(MouseView, SelectionRectangle) {
-  Image(2000, 1000);
   test::CalibrateCorners(View, 10, 20, 0, 30);
-  View.Repaint();
   View.SetMouseAction(maSelectRect);
   std::vector<double> Report;
   View.SetOnSelectRect([&](TObject*, int32_t K, double A, double B, double C, double D) {
     Report = {double(K), A, B, C, D};
   });
-  TPoint Begun{-1, -1};
-  View.SetOnBeginRubberBand([&](TObject*, TPoint& P) { Begun = P; });
-  std::vector<TPoint> Moves;
-  LogMoves(Moves);
   const std::string Before = Surface();
-
   View.InputMouseDown(mbLeft, ssLeft, 100, 100);
   View.InputMouseMove(ssLeft, 700, 300);
   EXPECT_NE(Surface(), Before);
   View.InputMouseUp(mbLeft, 0, 300, 200);
-  EXPECT_EQ(Begun, (TPoint{100, 100}));
-  EXPECT_EQ(Moves, (std::vector<TPoint>{{500, 300}}));
   EXPECT_EQ(Surface(), Before);
-  const std::vector<double> Geo{1, 20.5, 9.0, 21.5, 8.0};
-  ASSERT_EQ(Report.size(), 5u);
+  const double Geo[] = {1, 20.5, 9.0, 21.5, 8.0};
   for (size_t I = 0; I < 5; ++I)
-    EXPECT_NEAR(Report[I], Geo[I], 1e-9);
+    EXPECT_NEAR(Report.at(I), Geo[I], 1e-9);
 
   View.SetCalibModel(cmUndefined);
   View.SetTopLeft({10, 20});
@@ -308,7 +253,6 @@ TEST_F(MouseView, MouseBoxRunsANestedLoopThatAlwaysEnds) {
   EXPECT_FALSE(Run());
   H.ClearInput();
   EXPECT_FALSE(Run()); // nothing queued, no idle handler
-  EXPECT_EQ(View.FMouseBoxState, mbsIdle);
 
   // Aborted by the script while the box is dragged: the figure goes too.
   View.Repaint();
@@ -327,7 +271,6 @@ TEST_F(MouseView, MouseBoxRunsANestedLoopThatAlwaysEnds) {
 }
 
 TEST_F(MouseView, WheelZoomsAboutTheCursor) {
-  Image(2000, 1000);
   View.SetTopLeft({100, 50});
   const TPoint Under = View.ControlToMapImage({200, 150});
   EXPECT_TRUE(View.InputMouseWheel(0, 120, 200, 150));
@@ -340,38 +283,21 @@ TEST_F(MouseView, WheelZoomsAboutTheCursor) {
   EXPECT_TRUE(View.InputMouseWheel(0, 120 * 100, 200, 150));
   EXPECT_EQ(View.GetMagnification(), MaxMagnification);
   EXPECT_EQ(ZoomPans, 3);
-
-  View.SetMagnification(1);
-  View.SetMouseAction(maZoomBox);
-  View.InputMouseDown(mbLeft, ssLeft, 10, 10);
-  EXPECT_FALSE(View.InputMouseWheel(0, 120, 200, 150)); // not while the box is open
-  View.InputMouseUp(mbRight, 0, 10, 10);
-  View.SetMouseAction(static_cast<TMouseActMode>(4)); // unnamed: like maNone
-  EXPECT_FALSE(View.InputMouseWheel(0, 120, 200, 150));
-  View.SetMouseAction(maPanBoth);
-  View.SetOnMouseWheel(
-      [](TObject*, TShiftState, int32_t, const TPoint&, bool& Handled) { Handled = true; });
-  EXPECT_TRUE(View.InputMouseWheel(0, 120, 200, 150));
-  EXPECT_EQ(View.GetMagnification(), 1);
 }
 
 TEST_F(MouseView, ResizeMapScalesImageAndCalibration) {
-  View.ResizeMap(2.0); // no image: nothing
-  EXPECT_EQ(View.GetMapImgWidth(), 0);
   Image(400, 200);
   test::CalibrateCorners(View, 10, 20, 0, 30);
   const TCornerArray Corners = View.GetCalibData().Corners;
   View.SetAntiAlias(false);
   View.SetTopLeft({10, 10});
-  for (double Bad : {0.0, -1.0, std::nan(""), 1e-9, 1e6})
+  for (double Bad : {0.0, std::nan(""), 1e-9, 1e6})
     View.ResizeMap(Bad);
   EXPECT_EQ(View.GetTopLeft(), (TPoint{10, 10}));
 
   View.ResizeMap(0.5);
-  EXPECT_EQ(View.GetMapImgWidth(), 200);
-  EXPECT_EQ(View.GrafBmp.GetHeight(), 100);
+  EXPECT_EQ((TPoint{View.GrafBmp.GetWidth(), View.GetMapImgHeight()}), (TPoint{200, 100}));
   EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
-  EXPECT_EQ(View.FCalibData.CalQuads[3].MapX, 200);
   EXPECT_EQ(View.FCalibData.CalQuads[3].MapY, 100);
   // Nearest pixel: destination 3 takes source floor(3.5 * 2) = 7.
   EXPECT_EQ(View.GrafBmp.GetCanvas().GetPixels(3, 2), test::PixelCode(7, 5));

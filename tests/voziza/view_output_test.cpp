@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "qebgeolib/platform/clipboard.h"
 #include "qebgeolib/platform/pngimage.h"
@@ -24,48 +23,33 @@ TColor Px(const TBitmap& B, int32_t X, int32_t Y) {
   return const_cast<TBitmap&>(B).GetCanvas().GetPixels(X, Y);
 }
 
-// A control named "Map" showing a coded image of W x H pixels.
-void Load(TTestView& V, int32_t W, int32_t H) {
+// A control named "Map" showing a coded image of W x H pixels; with Overlays
+// calibrated and showing the graticule.
+void Load(TTestView& V, int32_t W, int32_t H, bool Overlays = false) {
   V.SetName("Map");
   TBitmap Bmp;
   test::FillCodedImage(Bmp, W, H);
   V.SetMapBitMap(&Bmp);
+  if (!Overlays) return;
+  test::CalibrateCorners(V, 50, 10, 49, 11);
+  V.SetShowGrat(sgPointsAndLines);
 }
 
-// Pixels of A and B inside [X0, X1) x [Y0, Y1) (B read at an offset) that
-// differ.
-int Differences(const TBitmap& A, const TBitmap& B, int32_t X0, int32_t Y0, int32_t X1, int32_t Y1,
-                int32_t DX = 0, int32_t DY = 0) {
+// Pixels of A and B inside [X0, X1) x [Y0, Y1) that differ.
+int Differences(const TBitmap& A, const TBitmap& B, int32_t X0, int32_t Y0, int32_t X1,
+                int32_t Y1) {
   int N = 0;
   for (int32_t Y = Y0; Y < Y1; ++Y)
     for (int32_t X = X0; X < X1; ++X)
-      N += Px(A, X, Y) != Px(B, X + DX, Y + DY);
+      N += Px(A, X, Y) != Px(B, X, Y);
   return N;
 }
 
-// Keeps a copy of every page.
-class TPageKeeper : public TPrinterBackend {
-public:
-  explicit TPageKeeper(std::vector<std::unique_ptr<TBitmap>>& Pages) : FPages(Pages) {}
-  void StartDoc(const std::string&) override {}
-  void PrintPage(const TBitmap& Page, int32_t) override {
-    FPages.push_back(std::make_unique<TBitmap>());
-    FPages.back()->Assign(const_cast<TBitmap*>(&Page));
-  }
-  void EndDoc() override {}
-  void AbortDoc() override {}
-
-private:
-  std::vector<std::unique_ptr<TBitmap>>& FPages;
-};
-
 } // namespace
 
-TEST(VozIzaOutput, ClipboardHoldsTheLastComposedView) {
+TEST(VozIzaOutput, Clipboard) {
   TTestView V;
   Load(V, 700, 600);
-  test::CalibrateCorners(V, 50, 10, 49, 11);
-  V.SetShowGrat(sgPointsAndLines);
   V.SetTopLeft({7, 9});
   TBitmap Shown;
   Shown.Assign(const_cast<TBitmap*>(&V.GetSurface()));
@@ -75,11 +59,9 @@ TEST(VozIzaOutput, ClipboardHoldsTheLastComposedView) {
   const int Paints = V.Paints;
   V.CopyToClipboard();
   EXPECT_EQ(V.Paints, Paints);
-
   TBitmap Got;
   ASSERT_TRUE(Clipboard().GetBitmap(Got));
-  ASSERT_EQ(Got.GetWidth(), 500);
-  ASSERT_EQ(Got.GetHeight(), 400);
+  ASSERT_EQ((TPoint{Got.GetWidth(), Got.GetHeight()}), (TPoint{500, 400}));
   // Ring 0 keeps the new bitmap's white, ring 1 is the outline, the inside
   // is what the control shows.
   int Bad = 0;
@@ -89,14 +71,18 @@ TEST(VozIzaOutput, ClipboardHoldsTheLastComposedView) {
       Bad += Px(Got, X, Y) != (Ring == 0 ? clWhite : Ring == 1 ? clBlack : Px(Shown, X, Y));
     }
   EXPECT_EQ(Bad, 0);
-  EXPECT_EQ(Px(Got, 3, 3), To15(PixelCode(10, 12)));
+
+  // The whole image at magnification 1, whatever the view.
+  V.CopyEntireMapToClipboard();
+  ASSERT_TRUE(Clipboard().GetBitmap(Got));
+  ASSERT_EQ((TPoint{Got.GetWidth(), Got.GetHeight()}), (TPoint{700, 600}));
+  EXPECT_EQ(Px(Got, 0, 0), To15(PixelCode(0, 0)));
+  EXPECT_EQ(Px(Got, 699, 599), To15(PixelCode(699, 599)));
 }
 
 TEST(VozIzaOutput, CopyToBMPComposesAViewOfItsOwn) {
   TTestView V;
-  Load(V, 1200, 1000);
-  test::CalibrateCorners(V, 50, 10, 49, 11);
-  V.SetShowGrat(sgPointsAndLines);
+  Load(V, 1200, 1000, true);
   // A host's drawing placed through MapImageToControl lands where it does
   // on screen (compared with the rest of the view below).
   V.SetOnDataRendered([&V](TObject*, TCanvas& C) {
@@ -105,27 +91,21 @@ TEST(VozIzaOutput, CopyToBMPComposesAViewOfItsOwn) {
     C.FillRect(Rect(P.X - 2, P.Y - 2, P.X + 3, P.Y + 3));
   });
   V.SetMagnification(0.5); // builds the cache at 0.5
-  ASSERT_EQ(V.FCacheMag, 0.5);
-  const int32_t CacheW = V.FImgCache.GetWidth();
-  TBitmap AuxBefore;
+  TBitmap AuxBefore, Dest[2] = {TBitmap(500, 400), TBitmap(500, 400)};
   AuxBefore.Assign(&V.AuxBmp);
-
-  for (const auto& [TL, M] : {std::pair{TPoint{40, 60}, 2.0}, std::pair{TPoint{8, 4}, 0.25}}) {
-    const int Paints = V.Paints;
-    TBitmap Dest(500, 400);
-    V.CopyToBMP(&Dest, TL, M, 0, 0, 500, 400);
-    EXPECT_EQ(V.Paints, Paints);
-    EXPECT_EQ(V.FCacheMag, 0.5);
-    EXPECT_EQ(V.FImgCache.GetWidth(), CacheW);
-    EXPECT_EQ(V.GetMagnification(), 0.5);
-    EXPECT_EQ(Differences(V.AuxBmp, AuxBefore, 0, 0, 500, 400), 0);
-    // The control shows the same picture at that view (frame aside).
-    V.SetTopLeft(TL);
-    V.SetMagnification(M);
-    EXPECT_EQ(Differences(Dest, V.AuxBmp, 2, 2, 498, 398), 0) << M;
-    V.SetTopLeft({0, 0});
-    V.SetMagnification(0.5);
-    AuxBefore.Assign(&V.AuxBmp);
+  const int Paints = V.Paints;
+  const std::pair<TPoint, double> Views[2] = {{{40, 60}, 2.0}, {{8, 4}, 0.25}};
+  for (int I = 0; I < 2; ++I)
+    V.CopyToBMP(&Dest[I], Views[I].first, Views[I].second, 0, 0, 500, 400);
+  EXPECT_EQ(V.Paints, Paints);
+  EXPECT_EQ(V.FCacheMag, 0.5);
+  EXPECT_EQ(V.GetMagnification(), 0.5);
+  EXPECT_EQ(Differences(V.AuxBmp, AuxBefore, 0, 0, 500, 400), 0);
+  // The control shows the same pictures at those views (frame aside).
+  for (int I = 0; I < 2; ++I) {
+    V.SetTopLeft(Views[I].first);
+    V.SetMagnification(Views[I].second);
+    EXPECT_EQ(Differences(Dest[I], V.AuxBmp, 2, 2, 498, 398), 0) << I;
   }
 }
 
@@ -140,35 +120,23 @@ TEST(VozIzaOutput, CopyToBMPPlacesClipsAndRefuses) {
   EXPECT_EQ(Px(Dest, 79, 59), To15(PixelCode(49, 39)));
   EXPECT_EQ(Px(Dest, 80, 59), clLime);
   EXPECT_EQ(Px(Dest, 79, 60), clLime);
-  EXPECT_EQ(Px(Dest, 29, 20), clLime);
   // Partly off the top left, at magnification 2.
   V.CopyToBMP(&Dest, {10, 10}, 2.0, -5, -7, 50, 40);
   EXPECT_EQ(Px(Dest, 0, 0), To15(PixelCode(12, 13)));
-  EXPECT_EQ(Px(Dest, 44, 32), To15(PixelCode(10 + 49 / 2, 10 + 39 / 2)));
   EXPECT_EQ(Px(Dest, 45, 0), clLime);
 
   TBitmap Before;
   Before.Assign(&Dest);
-  const std::string P = "Component \"Map\": ";
-  EXPECT_EQ(ErrorOf([&] {
-              V.CopyToBMP(nullptr, {0, 0}, 1, 0, 0, 10, 10);
-            }),
-            P + "no destination bitmap");
-  for (double M : {0.0, -1.0, std::nan(""), double(INFINITY), 1.0 / 2048, 1025.0})
-    EXPECT_EQ(ErrorOf([&] {
-                V.CopyToBMP(&Dest, {0, 0}, M, 0, 0, 10, 10);
-              }),
-              P + "magnification must lie between 1/1024 and 1024");
-  for (int32_t S : {0, -3, (1 << 20) + 1})
-    EXPECT_EQ(ErrorOf([&] {
-                V.CopyToBMP(&Dest, {0, 0}, 1, 0, 0, S, 10);
-              }),
-              P + "output size must lie between 1 and 1048576 pixels a side");
-  EXPECT_EQ(ErrorOf([&] {
-              V.CopyToBMP(&Dest, {0, -(1 << 29)}, 1, 0, 0, 10, 10);
-            }),
-            P + "view position must lie between -268435456 and 268435456");
-  EXPECT_EQ(Differences(Dest, Before, 0, 0, 100, 80), 0);
+  const TPoint O = Point(0, 0);
+  const std::string E = "Component \"Map\": ";
+  EXPECT_EQ(ErrorOf([&] { V.CopyToBMP(nullptr, O, 1, 0, 0, 10, 10); }),
+            E + "no destination bitmap");
+  for (int32_t S : {0, (1 << 20) + 1})
+    EXPECT_EQ(ErrorOf([&] { V.CopyToBMP(&Dest, O, 1, 0, 0, S, 10); }),
+              E + "output size must lie between 1 and 1048576 pixels a side");
+  for (double M : {0.0, std::nan(""), 1025.0})
+    EXPECT_THROW(V.CopyToBMP(&Dest, O, M, 0, 0, 10, 10), EQEBVozIzaError);
+  EXPECT_THROW(V.CopyToBMP(&Dest, Point(0, -(1 << 29)), 1, 0, 0, 10, 10), EQEBVozIzaError);
   // Wholly outside the destination: nothing drawn, no error.
   V.CopyToBMP(&Dest, {0, 0}, 1, 100, 0, 50, 50);
   EXPECT_EQ(Differences(Dest, Before, 0, 0, 100, 80), 0);
@@ -176,17 +144,13 @@ TEST(VozIzaOutput, CopyToBMPPlacesClipsAndRefuses) {
 
 TEST(VozIzaOutput, LargeOutputInTilesMatchesOneComposition) {
   TTestView V;
-  Load(V, 3000, 900);
-  test::CalibrateCorners(V, 50, 10, 49, 11);
-  V.SetShowGrat(sgPointsAndLines);
+  Load(V, 3000, 900, true);
   V.SetGratLineDist(0.1); // meridians 900 view pixels apart, a parallel at row 15
   const TColor Grat = To15(V.GetColorGraticule());
-  // 8200 pixels wide: two tiles side by side, the second starting at view
-  // column 4100. At m = 2 it is composed from image column 5 + 2050 and
-  // everything matches one composition. At m = 3 it starts at image column
-  // 5 + 1366 (view column 4098): the drawn lines still land on the same
-  // pixels; the image stretch of one wide composition is not exactly 3
-  // (8200 / 2733), so image pixels may differ by a pixel's shift there.
+  // 8200 pixels wide: two tiles, the second from view column 4100. At m = 2
+  // it starts at a whole image pixel and all matches one composition; at
+  // m = 3 one wide composition stretches the image by 8200 / 2733, not
+  // exactly 3, so only the drawn lines must land on the same pixels.
   for (double M : {2.0, 3.0}) {
     const TTestView::TViewPort View{{5, 85}, M, 8200, 30};
     TBitmap One(8200, 30, pf15bit), Tiled(8200, 30, pf15bit);
@@ -202,134 +166,68 @@ TEST(VozIzaOutput, LargeOutputInTilesMatchesOneComposition) {
       }
     EXPECT_GT(Lines, 5000) << M; // the parallel crosses the seam
     EXPECT_EQ(LineDiffs, 0) << M;
-    if (M == 2.0) {
-      EXPECT_EQ(AllDiffs, 0);
-    }
+    EXPECT_TRUE(M != 2.0 || AllDiffs == 0) << AllDiffs;
   }
 }
 
-TEST(VozIzaOutput, EntireMapToClipboard) {
-  TTestView Empty;
-  Clipboard().SetAsText("kept");
-  Empty.CopyEntireMapToClipboard();
-  EXPECT_EQ(Clipboard().GetAsText(), "kept");
-
+TEST(VozIzaOutput, Printing) {
   TTestView V;
-  Load(V, 320, 240);
-  test::CalibrateCorners(V, 50, 10, 49, 11);
-  V.SetShowGrat(sgPoints);
-  V.SetMagnification(2);
-  V.SetTopLeft({50, 50});
-  V.CopyEntireMapToClipboard();
-  TBitmap Got, Ref(320, 240, pf15bit);
-  ASSERT_TRUE(Clipboard().GetBitmap(Got));
-  ASSERT_EQ(Got.GetWidth(), 320);
-  ASSERT_EQ(Got.GetHeight(), 240);
-  V.ComposeView(Ref, {{0, 0}, 1.0, 320, 240}, false, false);
-  EXPECT_EQ(Differences(Got, Ref, 0, 0, 320, 240), 0);
-  EXPECT_EQ(Px(Got, 0, 120), To15(PixelCode(0, 120))); // no frame
-  EXPECT_EQ(Px(Got, 0, 0), To15(V.GetColorCalibPoints()));
-}
-
-TEST(VozIzaOutput, ExtentsOfPrint) {
-  TTestView V;
+  Load(V, 600, 500);
+  V.SetTopLeft({3, 5});
+  V.SetAntiAlias(false); // nearest pixels: exact samples when reducing
   TPrinter P;
   V.SetPrinter(&P);
   int32_t W = -1, H = -1;
   V.CalcExtentsOfPrint({0, 0, 1000, 500}, 50000, W, H);
-  EXPECT_EQ(W, 0); // no resolution yet
-  EXPECT_EQ(H, 0);
-  V.FCalibData.Resolution = 10; // metres per pixel
+  EXPECT_EQ((TPoint{W, H}), (TPoint{0, 0})); // no resolution yet
+  V.FCalibData.Resolution = 10;              // metres per pixel
   // 10 m at 1:50000 is 0.2 mm: 2.3622 pixels at 300 per inch.
   V.CalcExtentsOfPrint({1000, 500, 0, 0}, 50000, W, H);
-  EXPECT_EQ(W, 2362);
-  EXPECT_EQ(H, 1181);
+  EXPECT_EQ((TPoint{W, H}), (TPoint{2362, 1181}));
   P.SetPixelsPerInch(600);
   V.CalcExtentsOfPrint({0, 0, 1000, 500}, 50000, W, H);
-  EXPECT_EQ(W, 4724);
-  EXPECT_EQ(H, 2362);
+  EXPECT_EQ((TPoint{W, H}), (TPoint{4724, 2362}));
   V.CalcExtentsOfPrint({0, 0, 1000, 500}, 0, W, H);
-  EXPECT_EQ(W, 0);
-  EXPECT_EQ(H, 0);
-}
+  EXPECT_EQ((TPoint{W, H}), (TPoint{0, 0}));
 
-TEST(VozIzaOutput, PrintItWritesAPngPage) {
-  TTestView V;
-  Load(V, 600, 500);
-  V.SetTopLeft({3, 5});
-  TPrinter P;
-  P.SetPageSize(1200, 1000);
   const std::string File = test::TempPath("view_output_print.png");
   DeleteFile(File);
+  P.SetPixelsPerInch(254); // 10 m a pixel at 1:100000 is one printer pixel
+  P.SetPageSize(1200, 1000);
   P.SetBackend(std::make_unique<TPNGPrinterBackend>(File));
-  V.SetPrinter(&P);
   EXPECT_EQ(ErrorOf([&] { V.PrintIt(0); }), "Component \"Map\": scale factor must be positive");
-  EXPECT_FALSE(FileExists(File));
   V.PrintIt(2.0);
-  EXPECT_FALSE(P.GetPrinting());
   TPNGImage Page;
   Page.LoadFromFile(File);
-  ASSERT_EQ(Page.GetWidth(), 1200);
-  ASSERT_EQ(Page.GetHeight(), 1000);
-  const TBitmap& B = Page.GetBitmap();
-  EXPECT_EQ(Px(B, 0, 0), To15(PixelCode(3, 5)));
-  EXPECT_EQ(Px(B, 21, 41), To15(PixelCode(13, 25)));
-  EXPECT_EQ(Px(B, 999, 799), To15(PixelCode(502, 404)));
-  EXPECT_EQ(Px(B, 1000, 0), clWhite);
-  EXPECT_EQ(Px(B, 0, 800), clWhite);
-}
+  ASSERT_EQ((TPoint{Page.GetWidth(), Page.GetHeight()}), (TPoint{1200, 1000}));
+  EXPECT_EQ(Px(Page.GetBitmap(), 0, 0), To15(PixelCode(3, 5)));
+  EXPECT_EQ(Px(Page.GetBitmap(), 21, 41), To15(PixelCode(13, 25)));
+  EXPECT_EQ(Px(Page.GetBitmap(), 999, 799), To15(PixelCode(502, 404)));
+  EXPECT_EQ(Px(Page.GetBitmap(), 1000, 0), clWhite);
 
-TEST(VozIzaOutput, CopyToOpenPrinter) {
-  TTestView V;
-  Load(V, 400, 300);
-  V.SetAntiAlias(false); // nearest pixels: exact samples when reducing
-  std::vector<std::unique_ptr<TBitmap>> Pages;
-  TPrinter P;
-  P.SetPixelsPerInch(254); // 1 m a pixel at 1:10000 is one printer pixel
-  P.SetPageSize(800, 700);
-  P.SetBackend(std::make_unique<TPageKeeper>(Pages));
-  V.SetPrinter(&P);
   int32_t X = 10, Y = 20;
   EXPECT_EQ(ErrorOf([&] { V.CopyToOpenPrinter(X, Y, 1.0); }), "Printing not in progress");
-
   P.BeginDoc();
   V.CopyToOpenPrinter(X, Y, 0.5);
-  EXPECT_EQ(X, 260);
-  EXPECT_EQ(Y, 220);
-  auto Refusal = [&](int32_t Scale) {
-    return ErrorOf([&] { V.CopyToOpenPrinter(TRect{0, 0, 10, 10}, Scale, 0, 0); });
-  };
-  const std::string E = "Component \"Map\": ";
-  EXPECT_EQ(Refusal(5000), E + "the map's resolution is unknown");
-  V.FCalibData.Resolution = 1;
-  EXPECT_EQ(Refusal(0), E + "map scale must be positive");
-  EXPECT_EQ(Refusal(1), E + "map scale 1:1 needs a magnification outside 1/1024..1024");
-  V.CopyToOpenPrinter({140, 80, 100, 50}, 5000, 300, 400); // 2 pixels a pixel
-  V.CopyToOpenPrinter({20, 30}, 10000, 0, 600, 40, 30);    // 1:1
-  V.CopyToOpenPrinter({0, 0}, 10000, 780, 690, 100, 100);  // clipped at the corner
+  EXPECT_EQ((TPoint{X, Y}), (TPoint{260, 220}));
+  EXPECT_EQ(ErrorOf([&] { V.CopyToOpenPrinter(Rect(0, 0, 10, 10), 1, 0, 0); }),
+            "Component \"Map\": map scale 1:1 needs a magnification outside 1/1024..1024");
+  V.CopyToOpenPrinter({140, 80, 100, 50}, 50000, 300, 400); // 2 pixels a pixel
+  V.CopyToOpenPrinter({0, 0}, 100000, 1180, 990, 100, 100); // 1:1, clipped at the corner
   P.EndDoc();
-
-  ASSERT_EQ(Pages.size(), 1u);
-  const TBitmap& B = *Pages[0];
-  EXPECT_EQ(Px(B, 10, 20), To15(PixelCode(1, 1)));
-  EXPECT_EQ(Px(B, 110, 70), To15(PixelCode(201, 101)));
-  EXPECT_EQ(Px(B, 259, 219), To15(V.GetColorBackGnd()));
-  EXPECT_EQ(Px(B, 260, 100), clWhite);
+  Page.LoadFromFile(File);
+  const TBitmap& B = Page.GetBitmap();
+  EXPECT_EQ(Px(B, 10, 20), To15(PixelCode(4, 6)));
   EXPECT_EQ(Px(B, 300, 400), To15(PixelCode(100, 50)));
   EXPECT_EQ(Px(B, 379, 459), To15(PixelCode(139, 79)));
   EXPECT_EQ(Px(B, 380, 400), clWhite);
-  EXPECT_EQ(Px(B, 0, 600), To15(PixelCode(20, 30)));
-  EXPECT_EQ(Px(B, 39, 629), To15(PixelCode(59, 59)));
-  EXPECT_EQ(Px(B, 40, 600), clWhite);
-  EXPECT_EQ(Px(B, 799, 699), To15(PixelCode(19, 9)));
+  EXPECT_EQ(Px(B, 1199, 999), To15(PixelCode(19, 9)));
 
   // Without a printer of its own the control prints on Printer().
   V.SetPrinter(nullptr);
-  auto Saved = Printer().SetBackend(std::make_unique<TPageKeeper>(Pages));
+  auto Saved = Printer().SetBackend(std::make_unique<TPNGPrinterBackend>(File));
   V.PrintIt(1.0);
   Printer().SetBackend(std::move(Saved));
-  ASSERT_EQ(Pages.size(), 2u);
-  EXPECT_EQ(Pages[1]->GetWidth(), 2480);
-  EXPECT_EQ(Px(*Pages[1], 5, 7), To15(PixelCode(5, 7)));
-  EXPECT_EQ(Px(*Pages[1], 500, 7), clWhite);
+  Page.LoadFromFile(File);
+  EXPECT_EQ(Page.GetWidth(), 2480);
 }
