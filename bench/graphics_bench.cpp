@@ -5,9 +5,7 @@
 //
 // Every benchmark measures process CPU time (Qt scales with helper threads)
 // and wall time, and is repeated so that medians are reported.
-#include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -18,6 +16,7 @@
 // After <cstdio>: jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
+#include "bench/qtpeer.h"
 #include "qebgeolib/platform/bitmap.h"
 #include "qebgeolib/platform/canvas.h"
 #include "qebgeolib/platform/jpegimage.h"
@@ -26,16 +25,9 @@
 namespace {
 
 using namespace qeb;
+using qeb::bench::Rand;
 
 constexpr int SrcW = 2000, SrcH = 1500; // 3 megapixels, the map image limit
-constexpr int Reps = 9;
-
-uint32_t Rand(uint32_t& S) {
-  S ^= S << 13;
-  S ^= S >> 17;
-  S ^= S << 5;
-  return S;
-}
 
 // A photo-like picture: smooth gradients with fine texture, so JPEG has
 // realistic work and scaling is not trivially uniform.
@@ -328,14 +320,6 @@ void BM_Captions10k_Qt_RGB32(benchmark::State& State) {
   benchmark::DoNotOptimize(Q.constBits());
 }
 
-#define QEB_BENCH(Fn)                                                                              \
-  BENCHMARK(Fn)                                                                                    \
-      ->Unit(benchmark::kMillisecond)                                                              \
-      ->MeasureProcessCPUTime()                                                                    \
-      ->UseRealTime()                                                                              \
-      ->Repetitions(Reps)                                                                          \
-      ->ReportAggregatesOnly(true)
-
 QEB_BENCH(BM_AreaHalf_Qeb_24to24);
 QEB_BENCH(BM_AreaHalf_Qeb_32to32);
 QEB_BENCH(BM_AreaHalf_Qeb_24to15);
@@ -362,13 +346,6 @@ QEB_BENCH(BM_Captions10k_Qt_RGB32);
 
 } // namespace
 
-// Qt's text needs a GUI application; the offscreen platform needs no display.
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication App(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return qeb::bench::RunWithQt(argc, argv);
 }

@@ -9,9 +9,7 @@
 //
 // Every benchmark measures process CPU time and wall time and is repeated so
 // that medians are reported.
-#include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -21,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/qtpeer.h"
 #include "qebgeolib/platform/bitmap.h"
 #include "qebgeolib/platform/jpegimage.h"
 #include "qebgeolib/voziza/view.h"
@@ -28,17 +27,10 @@
 namespace {
 
 using namespace qeb;
+using qeb::bench::Rand;
 
 constexpr int SrcW = 2000, SrcH = 1500; // 3 megapixels, the map image limit
 constexpr int ViewW = 1920, ViewH = 1080;
-constexpr int Reps = 9;
-
-uint32_t Rand(uint32_t& S) {
-  S ^= S << 13;
-  S ^= S >> 17;
-  S ^= S << 5;
-  return S;
-}
 
 // A map-like picture: smooth gradients with fine texture and some lines, so
 // the JPEG has realistic content and scaling is not trivially uniform.
@@ -193,14 +185,6 @@ void BM_Direct_m195_AA_QPainterSmooth(benchmark::State& S) {
   QtDirect(S, true, 1.953125);
 }
 
-#define QEB_BENCH(Fn)                                                                              \
-  BENCHMARK(Fn)                                                                                    \
-      ->Unit(benchmark::kMillisecond)                                                              \
-      ->MeasureProcessCPUTime()                                                                    \
-      ->UseRealTime()                                                                              \
-      ->Repetitions(Reps)                                                                          \
-      ->ReportAggregatesOnly(true)
-
 QEB_BENCH(BM_PanCached_m05_Qeb);
 QEB_BENCH(BM_PanCached_Memcpy);
 QEB_BENCH(BM_CacheBuild_m05_Qeb);
@@ -213,14 +197,8 @@ QEB_BENCH(BM_Direct_m195_AA_QPainterSmooth);
 
 } // namespace
 
-// The offscreen platform needs no display.
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication App(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  const int Result = qeb::bench::RunWithQt(argc, argv);
   std::filesystem::remove(MapFile());
-  return 0;
+  return Result;
 }
