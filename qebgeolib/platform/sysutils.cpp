@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -39,6 +40,24 @@ bool RenameFile(const std::string& OldName, const std::string& NewName) {
 
 bool DeleteFile(const std::string& FileName) {
   return !FileName.empty() && ::unlink(FileName.c_str()) == 0;
+}
+
+std::string FindFileIgnoringCase(const std::string& FileName) {
+  if (FileName.empty() || FileExists(FileName)) return FileName;
+  namespace fs = std::filesystem;
+  const std::string Dir = ExtractFilePath(FileName);
+  const std::string Wanted = LowerCase(ExtractFileName(FileName));
+  if (Wanted.empty()) return FileName;
+  std::error_code Ec;
+  fs::directory_iterator It(Dir.empty() ? fs::path(".") : fs::path(Dir), Ec);
+  std::string Found;
+  for (; !Ec && It != fs::directory_iterator(); It.increment(Ec)) {
+    const std::string Entry = It->path().filename().string();
+    if (LowerCase(Entry) != Wanted || !FileExists(Dir + Entry)) continue;
+    if (!Found.empty()) return FileName; // ambiguous
+    Found = Entry;
+  }
+  return Found.empty() ? FileName : Dir + Found;
 }
 
 namespace {

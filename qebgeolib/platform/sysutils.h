@@ -40,6 +40,12 @@ bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Deletes a file (never a directory); false when nothing was deleted.
 bool DeleteFile(const std::string& FileName);
 
+// FileName when it exists; otherwise the one file of its folder whose name
+// equals its name part without regard to ASCII case (names written on a
+// case-insensitive system, or lower-cased by a file format, still find their
+// file). FileName unchanged when there is no such file or more than one.
+std::string FindFileIgnoringCase(const std::string& FileName);
+
 // Path helpers. Both '/' and '\' separate folders here, because data files
 // made on Windows carry names such as "C:\maps\alps.jpg" that must split the
 // same way on every host. The extension is the text from the last '.' of the

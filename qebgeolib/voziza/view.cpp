@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 #include "qebgeolib/companion/corelib/filesys.h"
 #include "qebgeolib/companion/corelib/stringl.h"
@@ -13,32 +11,6 @@
 #include "qebgeolib/platform/sysutils.h"
 
 namespace qeb {
-
-namespace {
-
-// Calibration files name their image in lower case, and a name typed on
-// another system may differ in case too. When Name does not exist, the one
-// file of its folder whose name matches it ignoring ASCII case is taken
-// instead; with none or several such files, Name stays.
-std::string FindFileIgnoringCase(const std::string& Name) {
-  if (Name.empty() || FileExists(Name)) return Name;
-  namespace fs = std::filesystem;
-  const std::string Dir = ExtractFilePath(Name);
-  const std::string Wanted = LowerCase(ExtractFileName(Name));
-  if (Wanted.empty()) return Name;
-  std::error_code Ec;
-  fs::directory_iterator It(Dir.empty() ? fs::path(".") : fs::path(Dir), Ec);
-  std::string Found;
-  for (; !Ec && It != fs::directory_iterator(); It.increment(Ec)) {
-    const std::string Entry = It->path().filename().string();
-    if (LowerCase(Entry) != Wanted) continue;
-    if (!Found.empty()) return Name;
-    Found = Entry;
-  }
-  return Found.empty() ? Name : Dir + Found;
-}
-
-} // namespace
 
 TVozIza::TVozIza(TComponent* AOwner) : TCustomControl(AOwner) {
   // Paint covers the whole surface; the framework need not fill it first.
@@ -164,6 +136,7 @@ void TVozIza::SetMapImgName(const std::string& Name) {
   std::string FileName = Name;
   if (FOnMapImageRequest) FOnMapImageRequest(this, FileName);
   FCacheMag = 0;
+  // Calibration files name their image in lower case.
   FileName = FindFileIgnoringCase(FileName);
   if (!FileExists(FileName)) {
     ClearMapImage();

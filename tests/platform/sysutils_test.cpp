@@ -57,3 +57,18 @@ TEST(SysUtils, FileOperations) {
   EXPECT_FALSE(DeleteFile(Dir));
   EXPECT_FALSE(RenameFile(A, B));
 }
+
+TEST(SysUtils, FindFileIgnoringCase) {
+  const std::string Dir = std::string(QEB_TEST_TMPDIR) + "/";
+  const std::string Map = Dir + "Platform_Case_Map.JPG", Twin = Dir + "platform_case_twin.bmp";
+  for (const std::string& N : {Map, Twin, Dir + "PLATFORM_CASE_TWIN.BMP"})
+    std::fclose(std::fopen(N.c_str(), "w"));
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "platform_case_map.jpg"), Map);
+  EXPECT_EQ(FindFileIgnoringCase(Map), Map);
+  // Two candidates: the name stays as given; so does a name without a file.
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "Platform_Case_Twin.bmp"), Dir + "Platform_Case_Twin.bmp");
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "none.jpg"), Dir + "none.jpg");
+  EXPECT_EQ(FindFileIgnoringCase(""), "");
+  for (const std::string& N : {Map, Twin, Dir + "PLATFORM_CASE_TWIN.BMP"})
+    DeleteFile(N);
+}
