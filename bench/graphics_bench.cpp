@@ -17,10 +17,10 @@
 #include <jpeglib.h>
 
 #include "bench/qtpeer.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "bench/qtpeer.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/jpegimage.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
 #include "qebgeolib/voziza/view.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "bindings/qt/qthost.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
-#include "qebgeolib/platform/clipboard.h"
-#include "qebgeolib/platform/stdctrls.h"
+#include "qebgeolib/platform/controls/clipboard.h"
+#include "qebgeolib/platform/controls/stdctrls.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
 
 using namespace qeb;
 

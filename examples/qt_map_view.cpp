@@ -11,7 +11,7 @@
 
 #include "bindings/qt/qthost.h"
 #include "qebgeolib/companion/mathlib/math1.h"
-#include "qebgeolib/platform/stdctrls.h"
+#include "qebgeolib/platform/controls/stdctrls.h"
 #include "qebgeolib/voziza/view.h"
 
 using namespace qeb;

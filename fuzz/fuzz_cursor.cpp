@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "qebgeolib/platform/cursors.h"
-#include "qebgeolib/platform/graphics.h"
+#include "qebgeolib/platform/controls/cursors.h"
+#include "qebgeolib/platform/graphics/graphics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   using namespace qeb;

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   using namespace qeb;

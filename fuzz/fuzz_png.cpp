@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "qebgeolib/platform/pixelrows.h"
-#include "qebgeolib/platform/pngimage.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/graphics/detail/pixelrows.h"
+#include "qebgeolib/platform/graphics/pngimage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   using namespace qeb;

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "qebgeolib/companion/corelib/streams.h"
-#include "qebgeolib/platform/text.h"
+#include "qebgeolib/companion/corelib/tagreader.h"
+#include "qebgeolib/platform/base/text.h"
 
 namespace {
 

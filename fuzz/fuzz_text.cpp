@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "qebgeolib/platform/text.h"
+#include "qebgeolib/platform/base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   using namespace qeb;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
 #include "qebgeolib/voziza/view.h"
 
 namespace {

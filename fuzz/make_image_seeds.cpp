@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "qebgeolib/platform/canvas.h"
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/pngimage.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/graphics/canvas.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
+#include "qebgeolib/platform/graphics/pngimage.h"
 
 namespace {
 

@@ -182,7 +182,7 @@ def gen_datums():
     out = [HEADER.format(src="datums.csv"),
            '#include <iterator>',
            '',
-           '#include "qebgeolib/geobasics/datums_table.h"',
+           '#include "qebgeolib/geobasics/detail/datums_table.h"',
            '',
            'namespace qeb::detail {',
            '',

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "bindings/qt/qthost.h"
-#include "qebgeolib/platform/bitmap.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
 
 namespace qeb::qt {
 

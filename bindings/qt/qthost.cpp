@@ -16,7 +16,7 @@
 #include <exception>
 #include <optional>
 
-#include "qebgeolib/platform/stdctrls.h"
+#include "qebgeolib/platform/controls/stdctrls.h"
 
 namespace qeb::qt {
 

@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "qebgeolib/platform/application.h"
-#include "qebgeolib/platform/clipboard.h"
-#include "qebgeolib/platform/cursors.h"
+#include "qebgeolib/platform/controls/application.h"
+#include "qebgeolib/platform/controls/clipboard.h"
+#include "qebgeolib/platform/controls/cursors.h"
 
 namespace qeb::qt {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "qebgeolib/platform/text.h"
+#include "qebgeolib/platform/base/text.h"
 
 namespace qeb {
 

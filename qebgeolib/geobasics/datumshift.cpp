@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "qebgeolib/geobasics/datums_table.h"
-#include "qebgeolib/geobasics/ellconsts.h"
+#include "qebgeolib/geobasics/detail/datums_table.h"
+#include "qebgeolib/geobasics/detail/ellconsts.h"
 
 namespace qeb {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "qebgeolib/geobasics/ellipsoids.h"
-#include "qebgeolib/platform/text.h"
+#include "qebgeolib/platform/base/text.h"
 
 namespace qeb {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "qebgeolib/geobasics/ellconsts.h"
+#include "qebgeolib/geobasics/detail/ellconsts.h"
 
 namespace qeb {
 

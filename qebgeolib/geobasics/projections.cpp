@@ -11,7 +11,7 @@
 #include <numbers>
 
 #include "qebgeolib/companion/corelib/univconst.h"
-#include "qebgeolib/geobasics/ellconsts.h"
+#include "qebgeolib/geobasics/detail/ellconsts.h"
 
 namespace qeb {
 

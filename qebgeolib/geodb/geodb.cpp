@@ -10,13 +10,15 @@
 #include <limits>
 
 #include "qebgeolib/companion/corelib/filesys.h"
-#include "qebgeolib/geodb/boxtree.h"
-#include "qebgeolib/geodb/geodb_private.h"
-#include "qebgeolib/geodb/indexes.h"
-#include "qebgeolib/platform/sysutils.h"
-#include "qebgeolib/platform/text.h"
+#include "qebgeolib/geodb/detail/boxtree.h"
+#include "qebgeolib/geodb/detail/fileset.h"
+#include "qebgeolib/geodb/detail/indexes.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/base/text.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 void GdbRenameOver(const std::string& From, const std::string& To) {
   if (std::rename(From.c_str(), To.c_str()) != 0)

@@ -9,12 +9,14 @@
 
 #include "qebgeolib/companion/corelib/base.h"
 #include "qebgeolib/geodb/records.h"
-#include "qebgeolib/platform/classes.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/classes.h"
+#include "qebgeolib/platform/base/streams.h"
 
 namespace qeb {
 
+namespace detail {
 class TgdbBoxTree;
+}
 
 // A database is a set of seven files sharing a base name B: B.qebgi0 (index by item identifier),
 // B.qebgi1 to B.qebgi4 (indexes of LatLow, LatHigh, LongLow and LongHigh), B.qebgds (the summary,
@@ -339,7 +341,7 @@ private:
   // While LazyWrite is set, the data and summary files stay open between operations.
   std::unique_ptr<TFileStream> FDataFile, FSumFile;
   // Built on the first box query; entries added later are scanned until a rebuild pays.
-  mutable std::unique_ptr<TgdbBoxTree> FBoxTree;
+  mutable std::unique_ptr<detail::TgdbBoxTree> FBoxTree;
 };
 
 } // namespace qeb

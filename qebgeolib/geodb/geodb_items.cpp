@@ -10,13 +10,15 @@
 
 #include "qebgeolib/companion/corelib/filesys.h"
 #include "qebgeolib/companion/corelib/stringl.h"
-#include "qebgeolib/geodb/boxtree.h"
+#include "qebgeolib/geodb/detail/boxtree.h"
+#include "qebgeolib/geodb/detail/fileset.h"
+#include "qebgeolib/geodb/detail/indexes.h"
 #include "qebgeolib/geodb/geodb.h"
-#include "qebgeolib/geodb/geodb_private.h"
-#include "qebgeolib/geodb/indexes.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 struct TGeoDB::TSource {
   std::string Path;

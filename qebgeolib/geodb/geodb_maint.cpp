@@ -5,13 +5,15 @@
 #include <limits>
 
 #include "qebgeolib/companion/corelib/filesys.h"
-#include "qebgeolib/geodb/boxtree.h"
+#include "qebgeolib/geodb/detail/boxtree.h"
+#include "qebgeolib/geodb/detail/fileset.h"
 #include "qebgeolib/geodb/geodb.h"
-#include "qebgeolib/geodb/geodb_private.h"
-#include "qebgeolib/platform/sysutils.h"
-#include "qebgeolib/platform/textfile.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/base/textfile.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "qebgeolib/companion/mathlib/math1.h"
-#include "qebgeolib/platform/streams.h"
+#include "qebgeolib/platform/base/streams.h"
 
 namespace qeb {
 

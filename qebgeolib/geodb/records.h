@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "qebgeolib/companion/corelib/base.h"
-#include "qebgeolib/platform/text.h"
-#include "qebgeolib/platform/types.h"
+#include "qebgeolib/platform/base/text.h"
+#include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
 

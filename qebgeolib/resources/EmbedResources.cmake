@@ -2,7 +2,7 @@
 #
 # Makes <target>, an object library (position independent) holding the given
 # files as a constant resource table, and a function of the given name that
-# returns it as a const qeb::TResourceModule& (qebgeolib/platform/resources.h).
+# returns it as a const qeb::TResourceModule& (qebgeolib/platform/controls/resources.h).
 # Link the target into the library or program that owns the resources and
 # declare the function in one of its headers. The table is generated at build
 # time by CMake alone and regenerated when a file changes. Names may hold

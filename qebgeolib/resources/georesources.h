@@ -4,7 +4,7 @@
 // (hot spot 0, 0), 32 x 32 in two colours.
 #pragma once
 
-#include "qebgeolib/platform/resources.h"
+#include "qebgeolib/platform/controls/resources.h"
 
 namespace qeb {
 

@@ -7,11 +7,13 @@
 
 #include "qebgeolib/companion/corelib/streams.h"
 #include "qebgeolib/companion/corelib/stringl.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/voziza/calibration.h"
-#include "qebgeolib/voziza/xmlscan.h"
+#include "qebgeolib/voziza/detail/xmlscan.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "qebgeolib/companion/corelib/base.h"
 #include "qebgeolib/companion/mathlib/matrix.h"
 #include "qebgeolib/geobasics/ellipsoids.h"
-#include "qebgeolib/platform/streams.h"
-#include "qebgeolib/platform/textfile.h"
-#include "qebgeolib/platform/types.h"
+#include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/base/textfile.h"
+#include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
 

@@ -7,8 +7,8 @@
 
 #include "qebgeolib/companion/corelib/filesys.h"
 #include "qebgeolib/companion/corelib/stringl.h"
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
 
 namespace qeb {
 

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "qebgeolib/companion/corelib/base.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
-#include "qebgeolib/platform/controls.h"
-#include "qebgeolib/platform/graphics.h"
+#include "qebgeolib/platform/controls/controls.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
+#include "qebgeolib/platform/graphics/graphics.h"
 #include "qebgeolib/voziza/calibration.h"
 
 namespace qeb {

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <limits>
 
-#include "qebgeolib/platform/application.h"
-#include "qebgeolib/voziza/calibmodels.h"
+#include "qebgeolib/platform/controls/application.h"
+#include "qebgeolib/voziza/detail/calibmodels.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 namespace {
 

@@ -9,13 +9,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "qebgeolib/platform/clipboard.h"
-#include "qebgeolib/platform/printers.h"
-#include "qebgeolib/platform/sysutils.h"
-#include "qebgeolib/voziza/calibmodels.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/controls/clipboard.h"
+#include "qebgeolib/platform/controls/printers.h"
+#include "qebgeolib/voziza/detail/calibmodels.h"
 #include "qebgeolib/voziza/view.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 namespace {
 

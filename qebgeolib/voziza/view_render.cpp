@@ -12,9 +12,11 @@
 #include "qebgeolib/companion/mathlib/math2.h"
 #include "qebgeolib/companion/mathlib/sline.h"
 #include "qebgeolib/geobasics/projections.h"
-#include "qebgeolib/voziza/calibmodels.h"
+#include "qebgeolib/voziza/detail/calibmodels.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "qebgeolib/companion/corelib/base.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
 
 using namespace qeb;
 

@@ -6,11 +6,13 @@
 #include <cstring>
 #include <random>
 
+#include "qebgeolib/geodb/detail/indexes.h"
 #include "qebgeolib/geodb/geodb.h"
-#include "qebgeolib/geodb/indexes.h"
 #include "tests/geodb/testutil.h"
 
 namespace qeb {
+
+using namespace detail; // the internal pieces of this module
 namespace {
 
 using namespace qeb::test;

@@ -11,11 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "bindings/qt/qthost.h"
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
-#include "qebgeolib/platform/stdctrls.h"
+#include "qebgeolib/platform/controls/stdctrls.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
 #include "qebgeolib/resources/georesources.h"
-#include "tests/platform/mouselog.h"
+#include "tests/platform/controls/mouselog.h"
 
 using namespace qeb;
 

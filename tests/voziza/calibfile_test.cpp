@@ -5,10 +5,11 @@
 #include <limits>
 #include <sstream>
 
-#include "qebgeolib/voziza/xmlscan.h"
+#include "qebgeolib/voziza/detail/xmlscan.h"
 #include "tests/voziza/calibtest.h"
 
 using namespace qeb;
+using namespace qeb::detail;
 using qeb::test::TTestCalib;
 
 namespace {

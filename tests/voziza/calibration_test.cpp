@@ -7,10 +7,11 @@
 #include "qebgeolib/companion/corelib/base.h"
 #include "qebgeolib/companion/mathlib/math2.h"
 #include "qebgeolib/geobasics/projections.h"
-#include "qebgeolib/voziza/calibmodels.h"
+#include "qebgeolib/voziza/detail/calibmodels.h"
 #include "tests/voziza/calibtest.h"
 
 using namespace qeb;
+using namespace qeb::detail;
 using qeb::test::TTestCalib;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "qebgeolib/platform/application.h"
+#include "qebgeolib/platform/controls/application.h"
 #include "qebgeolib/voziza/view.h"
 #include "tests/errortext.h"
 #include "tests/voziza/viewtest.h"

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "qebgeolib/platform/clipboard.h"
-#include "qebgeolib/platform/pngimage.h"
-#include "qebgeolib/platform/printers.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/controls/clipboard.h"
+#include "qebgeolib/platform/controls/printers.h"
+#include "qebgeolib/platform/graphics/pngimage.h"
 #include "tests/errortext.h"
 #include "tests/voziza/viewtest.h"
 

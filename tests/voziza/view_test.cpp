@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
 #include "tests/voziza/viewtest.h"
 
 using namespace qeb;

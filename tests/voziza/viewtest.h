@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "qebgeolib/platform/bitmap.h"
-#include "qebgeolib/platform/canvas.h"
+#include "qebgeolib/platform/graphics/bitmap.h"
+#include "qebgeolib/platform/graphics/canvas.h"
 #include "qebgeolib/voziza/view.h"
 
 namespace qeb::test {

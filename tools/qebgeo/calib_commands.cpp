@@ -7,7 +7,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/voziza/calibration.h"
 #include "tools/qebgeo/cli.h"
 

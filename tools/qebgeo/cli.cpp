@@ -6,7 +6,7 @@
 #include <cmath>
 #include <iostream>
 
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 
 namespace qeb::cli {
 

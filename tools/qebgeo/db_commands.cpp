@@ -12,7 +12,7 @@
 #include "qebgeolib/companion/corelib/filesys.h"
 #include "qebgeolib/geobasics/countries.h"
 #include "qebgeolib/geodb/geodb.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
 
 namespace qeb::cli {

@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "qebgeolib/geobasics/geobasics.h"
-#include "qebgeolib/platform/sysutils.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
 
 namespace qeb::cli {

@@ -7,10 +7,10 @@
 #include <tuple>
 #include <utility>
 
-#include "qebgeolib/platform/jpegimage.h"
-#include "qebgeolib/platform/pngimage.h"
-#include "qebgeolib/platform/sysutils.h"
-#include "qebgeolib/platform/textfile.h"
+#include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/base/textfile.h"
+#include "qebgeolib/platform/graphics/jpegimage.h"
+#include "qebgeolib/platform/graphics/pngimage.h"
 #include "qebgeolib/voziza/view.h"
 #include "tools/qebgeo/cli.h"
 

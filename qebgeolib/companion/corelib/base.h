@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "qebgeolib/platform/types.h"
+#include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
 

@@ -1,6 +1,6 @@
 // Frames around controls, drawn as one-pixel rings on a canvas.
 #include "qebgeolib/companion/corelib/base.h"
-#include "qebgeolib/platform/canvas.h"
+#include "qebgeolib/platform/graphics/canvas.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "qebgeolib/companion/corelib/base.h"
-#include "qebgeolib/platform/types.h"
+#include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
 

@@ -1,0 +1,102 @@
+// The reading tools shared by the map module's XML-like files (calibration,
+// landmark and symbol sets): the tag-name list, number scanners, attribute
+// values, bracketed groups and the line reader of streams.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "qebgeolib/platform/base/streams.h"
+
+namespace qeb::detail {
+
+// The one list of tag names handed to the tag reader of the base companion
+// (ReadNextTagInTextFile, ReadNextTagInStream); the reader reports a tag by
+// its index here. "voziza" itself is found by the line scan of the root line,
+// and "invalidtag" is the sentinel the tag reader answers at the end of the
+// input, so VozIzaTagHigh is the High argument of every call.
+inline constexpr std::string_view VozIzaTagNames[] = {
+    "voziza",       "/voziza",  "calline",   "corners",   "resolution", "gmlandmarks",
+    "/gmlandmarks", "landmark", "calquads",  "lmsymbols", "/lmsymbols", "symbol",
+    "utmzone",      "utmsouth", "ellipsoid", "invalidtag"};
+inline constexpr int32_t VozIzaTagHigh = 15;
+
+enum TVozIzaTag : int32_t {
+  vztVoziza,
+  vztEndVoziza,
+  vztCalLine,
+  vztCorners,
+  vztResolution,
+  vztGmLandmarks,
+  vztEndGmLandmarks,
+  vztLandmark,
+  vztCalQuads,
+  vztLmSymbols,
+  vztEndLmSymbols,
+  vztSymbol,
+  vztUTMZone,
+  vztUTMSouth,
+  vztEllipsoid,
+  vztInvalidTag,
+};
+
+// ---- Number scanners. Pos is 1-based. After a number it is left on the
+// first character that does not belong to it; when the text at Pos does not
+// start a number (and when Pos lies outside the text) the result is 0 and Pos
+// stays where it was. Blanks are every character up to ' '.
+
+// Blanks, an optional '+' or '-', decimal digits. Values beyond the 32-bit
+// range saturate.
+int32_t ReadXMLInt(std::string_view Text, int32_t& Pos);
+
+// Blanks, an optional sign, digits, an optional separator with digits, and
+// with AllowExponent an 'E' or 'e' with an optional sign and digits. The
+// separator is '.', and ',' as well with AllowComma. A number may begin or end
+// with the separator (".5", "5."), but needs at least one digit. An exponent
+// marker not followed by digits is not part of the number; exponent digits are
+// taken only while the exponent read so far lies within ±4200. The value is
+// correctly rounded and limited to the finite doubles (±1e999 gives the
+// largest finite double of that sign).
+double ReadXMLFloat(std::string_view Text, int32_t& Pos, bool AllowExponent, bool AllowComma);
+
+// Convenience forms that read from the start of Text.
+inline int32_t ReadXMLInt(std::string_view Text) {
+  int32_t Pos = 1;
+  return ReadXMLInt(Text, Pos);
+}
+inline double ReadXMLFloat(std::string_view Text, bool AllowExponent, bool AllowComma) {
+  int32_t Pos = 1;
+  return ReadXMLFloat(Text, Pos, AllowExponent, AllowComma);
+}
+
+// ---- Texts.
+
+// The value of attribute Name in Text: what follows the first occurrence of
+// Name="  (the name compared without regard to the case of ASCII letters) up
+// to the next double quotation mark, or to the end of Text when none follows.
+// Values are neither unescaped nor trimmed. Found tells whether the attribute
+// was there; its value is empty otherwise.
+std::string_view XMLAttributeValue(std::string_view Text, std::string_view Name, bool& Found);
+inline std::string_view XMLAttributeValue(std::string_view Text, std::string_view Name) {
+  bool Found = false;
+  return XMLAttributeValue(Text, Name, Found);
+}
+
+// Cuts the next group in square brackets off Rest: when a '[' exists and
+// stands before the first ']', Group is the text between them, Rest loses
+// everything up to and including that ']', and the result is true. Otherwise
+// Rest becomes empty and the result is false. Line breaks and blanks between
+// groups therefore do not matter.
+bool NextXMLGroup(std::string_view& Rest, std::string_view& Group);
+
+// Reads one line of a stream for the root-line scans: bytes are characters
+// 0..255, a byte 10 ends the line, other bytes below 32 except tab are
+// dropped (so CR LF and LF both work). The line is returned as UTF-8: kept
+// when its bytes are valid UTF-8, else read as Windows-1252. The stream is
+// left just after the line end. False at the end of the stream (the last line
+// without a line end is still delivered with true).
+bool ReadXMLStreamLine(TStream& S, std::string& Line);
+
+} // namespace qeb::detail

@@ -1,0 +1,74 @@
+#include "qebgeolib/platform/base/sysutils.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace qeb;
+
+TEST(SysUtils, FileNameParts) {
+  EXPECT_EQ(ExtractFilePath("C:\\maps\\alps.jpg"), "C:\\maps\\");
+  EXPECT_EQ(ExtractFileName("C:\\maps\\alps.jpg"), "alps.jpg");
+  EXPECT_EQ(ExtractFilePath("/data/maps.d/x"), "/data/maps.d/");
+  EXPECT_EQ(ExtractFileExt("/data/maps.d/x"), "");
+  EXPECT_EQ(ExtractFileExt("a.tar.gz"), ".gz");
+  EXPECT_EQ(ExtractFileExt("dir/.bashrc"), ".bashrc");
+  EXPECT_EQ(ExtractFileName("dir/"), "");
+  EXPECT_EQ(ExtractFilePath("plain"), "");
+  EXPECT_EQ(ChangeFileExt("maps\\alps.jpg", ".xml"), "maps\\alps.xml");
+  EXPECT_EQ(ChangeFileExt("maps.d/alps", ".xml"), "maps.d/alps.xml");
+  EXPECT_EQ(ChangeFileExt("a.b", ""), "a");
+}
+
+TEST(SysUtils, TextHelpers) {
+  EXPECT_EQ(LowerCase("ABC z\xC3\x9C"), "abc z\xC3\x9C"); // non-ASCII kept
+  EXPECT_EQ(UpperCase("gelWGS84\xE9"), "GELWGS84\xE9");
+  EXPECT_TRUE(SameText("VozIza", "vOZiZA"));
+  EXPECT_FALSE(SameText("voziza", "voziz"));
+  EXPECT_FALSE(SameText("\xC3\x9C", "\xC3\xBC"));
+  EXPECT_EQ(Trim("\t\r\n a b \x01"), "a b");
+  EXPECT_EQ(Trim("   "), "");
+  EXPECT_EQ(TrimLeft("  x "), "x ");
+  EXPECT_EQ(TrimRight("  x "), "  x");
+  EXPECT_EQ(IntToStr(INT64_MIN), "-9223372036854775808");
+  EXPECT_EQ(IntToStr(0), "0");
+}
+
+TEST(SysUtils, FileOperations) {
+  const std::string Dir = QEB_TEST_TMPDIR;
+  const std::string A = Dir + "/platform_sys_a.txt", B = Dir + "/platform_sys_b.txt";
+  DeleteFile(A);
+  DeleteFile(B);
+  std::FILE* F = std::fopen(A.c_str(), "w");
+  ASSERT_NE(F, nullptr);
+  std::fclose(F);
+  EXPECT_TRUE(FileExists(A));
+  EXPECT_FALSE(FileExists(Dir));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(RenameFile(A, B));
+  EXPECT_FALSE(FileExists(A));
+  F = std::fopen(A.c_str(), "w");
+  ASSERT_NE(F, nullptr);
+  std::fclose(F);
+  EXPECT_FALSE(RenameFile(A, B)); // an existing target is never replaced
+  EXPECT_TRUE(FileExists(A));
+  EXPECT_TRUE(DeleteFile(A));
+  EXPECT_TRUE(DeleteFile(B));
+  EXPECT_FALSE(DeleteFile(B));
+  EXPECT_FALSE(DeleteFile(Dir));
+  EXPECT_FALSE(RenameFile(A, B));
+}
+
+TEST(SysUtils, FindFileIgnoringCase) {
+  const std::string Dir = std::string(QEB_TEST_TMPDIR) + "/";
+  const std::string Map = Dir + "Platform_Case_Map.JPG", Twin = Dir + "platform_case_twin.bmp";
+  for (const std::string& N : {Map, Twin, Dir + "PLATFORM_CASE_TWIN.BMP"})
+    std::fclose(std::fopen(N.c_str(), "w"));
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "platform_case_map.jpg"), Map);
+  EXPECT_EQ(FindFileIgnoringCase(Map), Map);
+  // Two candidates: the name stays as given; so does a name without a file.
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "Platform_Case_Twin.bmp"), Dir + "Platform_Case_Twin.bmp");
+  EXPECT_EQ(FindFileIgnoringCase(Dir + "none.jpg"), Dir + "none.jpg");
+  EXPECT_EQ(FindFileIgnoringCase(""), "");
+  for (const std::string& N : {Map, Twin, Dir + "PLATFORM_CASE_TWIN.BMP"})
+    DeleteFile(N);
+}
