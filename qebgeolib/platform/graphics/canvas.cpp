@@ -9,6 +9,7 @@
 #include "qebgeolib/platform/graphics/bitmap.h"
 #include "qebgeolib/platform/graphics/detail/int128.h"
 #include "qebgeolib/platform/graphics/detail/pixelrows.h"
+#include "qebgeolib/platform/graphics/detail/stretch.h"
 #include "qebgeolib/platform/graphics/fonts.h"
 
 namespace qeb {

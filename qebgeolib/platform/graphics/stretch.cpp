@@ -10,6 +10,7 @@
 
 #include "qebgeolib/platform/graphics/detail/int128.h"
 #include "qebgeolib/platform/graphics/detail/pixelrows.h"
+#include "qebgeolib/platform/graphics/detail/stretch.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
