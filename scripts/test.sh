@@ -2,8 +2,9 @@
 # The whole test suite on a fresh machine: installs what is missing, builds the
 # release preset (library, tools, tests, benchmarks) and the sanitizer preset
 # and runs every test in both, then builds the libFuzzer targets and gives
-# each a short run, and last builds the database tests for 32 bits and checks
-# that file sets written by either build are read by the other.
+# each a short run, and last builds the platform and database tests for 32
+# bits, runs them and checks that file sets written by either build are read
+# by the other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,9 +37,10 @@ for target in build/fuzz/bin/fuzz_*; do
     2>&1 | tail -n 2
   rm -rf "$work"
 done
-echo "== m32: the database in a 32-bit build, and file sets exchanged with the 64-bit build =="
+echo "== m32: platform and database in a 32-bit build, file sets exchanged with the 64-bit build =="
 cmake --preset m32 >/dev/null
 cmake --build --preset m32 -j "$jobs"
+build/m32/bin/platform_tests
 build/m32/bin/geodb_tests
 cross=$(mktemp -d)
 QEB_GEODB_CROSS_WRITE="$cross/64" build/release/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.WriteFileSet'
