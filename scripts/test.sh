@@ -2,8 +2,9 @@
 # The whole test suite on a fresh machine: installs what is missing, builds the
 # release preset (library, tools, tests, benchmarks) and the sanitizer preset
 # and runs every test in both, then builds the libFuzzer targets and gives
-# each a short run, and last builds the database tests for 32 bits and checks
-# that file sets written by either build are read by the other.
+# each a short run, and last builds the platform and database tests for 32
+# bits, runs them and checks that file sets written by either build are read
+# by the other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,14 +37,25 @@ for target in build/fuzz/bin/fuzz_*; do
     2>&1 | tail -n 2
   rm -rf "$work"
 done
-echo "== m32: the database in a 32-bit build, and file sets exchanged with the 64-bit build =="
+echo "== m32: platform and database in a 32-bit build, file sets exchanged with the 64-bit build =="
 cmake --preset m32 >/dev/null
 cmake --build --preset m32 -j "$jobs"
-build/m32/bin/geodb_tests
+# A kernel built without 32-bit x86 support runs the 32-bit programs under
+# user-mode emulation.
+m32=()
+if ! build/m32/bin/platform_tests --gtest_list_tests >/dev/null 2>&1; then
+  if ! command -v qemu-i386 >/dev/null; then
+    echo "m32: this kernel runs no 32-bit programs and qemu-i386 (qemu-user) is missing" >&2
+    exit 1
+  fi
+  m32=(qemu-i386)
+fi
+"${m32[@]}" build/m32/bin/platform_tests
+"${m32[@]}" build/m32/bin/geodb_tests
 cross=$(mktemp -d)
 QEB_GEODB_CROSS_WRITE="$cross/64" build/release/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.WriteFileSet'
-QEB_GEODB_CROSS_WRITE="$cross/32" build/m32/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.WriteFileSet'
-QEB_GEODB_CROSS_READ="$cross/64" build/m32/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.ReadFileSet'
+QEB_GEODB_CROSS_WRITE="$cross/32" "${m32[@]}" build/m32/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.WriteFileSet'
+QEB_GEODB_CROSS_READ="$cross/64" "${m32[@]}" build/m32/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.ReadFileSet'
 QEB_GEODB_CROSS_READ="$cross/32" build/release/bin/geodb_tests --gtest_filter='GeoDBCrossBuild.ReadFileSet'
 rm -rf "$cross"
 echo "all tests passed"

@@ -16,7 +16,7 @@ QImage ToQImage(const TBitmap& Bitmap) {
   const TBitmap* Source = &Bitmap;
   TBitmap Converted;
   if (Bitmap.GetPixelFormat() != pf32bit) {
-    Converted.Assign(const_cast<TBitmap*>(&Bitmap));
+    Converted.Assign(&Bitmap);
     Converted.SetPixelFormat(pf32bit);
     Source = &Converted;
   }

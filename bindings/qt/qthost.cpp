@@ -127,12 +127,26 @@ protected:
   void wheelEvent(QWheelEvent* E) override { Fwd.Wheel(E); }
 };
 
-// Any control that paints itself: shows its surface.
-class TSurfaceWidget : public TForwarding<QWidget> {
+// The widget that stands for a control, one class for each kind of control
+// with a native look. The host keeps bounds, visibility and enabled state in
+// step for every kind; a peer shows the rest of its control's state.
+class TPeer {
 public:
-  TSurfaceWidget(TControl* C, QWidget* Parent, bool Root)
+  virtual ~TPeer() = default;
+  // Called only while the control lives.
+  virtual void ShowContent() = 0;
+};
+
+// Any control that paints itself: shows its surface.
+class TSurfacePeer : public TForwarding<QWidget>, public TPeer {
+public:
+  TSurfacePeer(TControl* C, QWidget* Parent, bool Root)
       : TForwarding<QWidget>(C, Parent), FRoot(Root) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+  void ShowContent() override {
+    if (FRoot && isWindow()) setWindowTitle(QString::fromStdString(Fwd.Control()->GetCaption()));
+    update();
   }
 
 protected:
@@ -165,10 +179,17 @@ private:
   bool FRoot;
 };
 
-class TPanelWidget : public TForwarding<QFrame> {
+class TPanelPeer : public TForwarding<QFrame>, public TPeer {
 public:
-  TPanelWidget(TControl* C, QWidget* Parent) : TForwarding<QFrame>(C, Parent) {
+  TPanelPeer(TPanel* C, QWidget* Parent) : TForwarding<QFrame>(C, Parent) {
     setAutoFillBackground(true);
+  }
+  void ShowContent() override {
+    const TBevelCut Outer = static_cast<TPanel*>(Fwd.Control())->GetBevelOuter();
+    setFrameStyle(Outer == bvNone
+                      ? QFrame::NoFrame
+                      : QFrame::Panel | (Outer == bvRaised ? QFrame::Raised : QFrame::Sunken));
+    update();
   }
 
 protected:
@@ -178,14 +199,6 @@ protected:
       QPainter P(this);
       P.drawText(rect(), Qt::AlignCenter, QString::fromStdString(C->GetCaption()));
     }
-  }
-};
-
-class TButtonWidget : public TForwarding<QToolButton> {
-public:
-  TButtonWidget(TControl* C, QWidget* Parent) : TForwarding<QToolButton>(C, Parent) {
-    setCheckable(true);
-    setFocusPolicy(Qt::NoFocus);
   }
 };
 
@@ -199,6 +212,71 @@ QPixmap GlyphPixmap(const TSpeedButton& B, int32_t Index) {
     for (int x = 0; x < I.width(); ++x)
       if (I.pixel(x, y) == Transparent) I.setPixel(x, y, 0);
   return QPixmap::fromImage(I);
+}
+
+class TSpeedButtonPeer : public TForwarding<QToolButton>, public TPeer {
+public:
+  TSpeedButtonPeer(TSpeedButton* C, QWidget* Parent) : TForwarding<QToolButton>(C, Parent) {
+    setCheckable(true);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  void ShowContent() override {
+    const auto& B = *static_cast<TSpeedButton*>(Fwd.Control());
+    setAutoRaise(B.GetFlat());
+    setChecked(B.GetDown());
+    setDown(B.GetPressed());
+    setText(QString::fromStdString(B.GetCaption()));
+    QIcon Icon;
+    const QPixmap Normal = GlyphPixmap(B, 0);
+    if (!Normal.isNull()) {
+      Icon.addPixmap(Normal, QIcon::Normal);
+      if (B.GetNumGlyphs() >= 2) Icon.addPixmap(GlyphPixmap(B, 1), QIcon::Disabled);
+      setIconSize(Normal.size());
+    }
+    setIcon(Icon);
+    setToolButtonStyle(Normal.isNull()          ? Qt::ToolButtonTextOnly
+                       : B.GetCaption().empty() ? Qt::ToolButtonIconOnly
+                                                : Qt::ToolButtonTextBesideIcon);
+  }
+};
+
+// Qt's own combo box handles the mouse; the control learns the user's picks.
+class TComboBoxPeer : public QComboBox, public TPeer {
+public:
+  TComboBoxPeer(TComboBox* C, QWidget* Parent) : QComboBox(Parent), FRef(C) {
+    // activated is the user's pick only, never the program's.
+    connect(this, &QComboBox::activated, this, [this](int Index) {
+      if (auto* Combo = static_cast<TComboBox*>(FRef.Get())) Guarded([&] { Combo->Select(Index); });
+    });
+  }
+  void ShowContent() override {
+    const auto& Combo = *static_cast<TComboBox*>(FRef.Get());
+    const QSignalBlocker Block(this);
+    QStringList Items;
+    for (const std::string& S : Combo.GetItems().Strings())
+      Items << QString::fromStdString(S);
+    QStringList Current;
+    for (int i = 0; i < count(); ++i)
+      Current << itemText(i);
+    if (Items != Current) {
+      clear();
+      addItems(Items);
+    }
+    setEditable(Combo.GetStyle() == csDropDown || Combo.GetStyle() == csSimple);
+    setCurrentIndex(Combo.GetItemIndex());
+  }
+
+private:
+  TControlRef FRef;
+};
+
+// The one place that knows which peer a control gets; derived kinds are
+// tested before their bases.
+QWidget* NewPeer(TControl* C, QWidget* Parent, bool Root) {
+  if (auto* B = dynamic_cast<TSpeedButton*>(C)) return new TSpeedButtonPeer(B, Parent);
+  if (auto* Box = dynamic_cast<TComboBox*>(C)) return new TComboBoxPeer(Box, Parent);
+  if (auto* P = dynamic_cast<TPanel*>(C)) return new TPanelPeer(P, Parent);
+  return new TSurfacePeer(C, Parent, Root);
 }
 
 } // namespace
@@ -231,21 +309,7 @@ QWidget* Host::Embed(TControl* Control, QWidget* Parent) {
 }
 
 QWidget* Host::Build(TControl* C, QWidget* Parent, bool Root) {
-  QWidget* W;
-  if (dynamic_cast<TSpeedButton*>(C))
-    W = new TButtonWidget(C, Parent);
-  else if (dynamic_cast<TComboBox*>(C)) {
-    auto* Box = new QComboBox(Parent);
-    const TControlRef Ref(C);
-    // activated is the user's pick only, never the program's.
-    QObject::connect(Box, &QComboBox::activated, Box, [Ref](int Index) {
-      if (auto* Combo = dynamic_cast<TComboBox*>(Ref.Get())) Guarded([&] { Combo->Select(Index); });
-    });
-    W = Box;
-  } else if (dynamic_cast<TPanel*>(C))
-    W = new TPanelWidget(C, Parent);
-  else
-    W = new TSurfaceWidget(C, Parent, Root);
+  QWidget* W = NewPeer(C, Parent, Root);
   FWidgets[C] = W;
   QObject::connect(W, &QObject::destroyed, FContext.get(), [this, C, W] {
     const auto It = FWidgets.find(C);
@@ -287,49 +351,8 @@ void Host::Sync(TControl* C, QWidget* W, TControlChange Change) {
   case ccParent:
     break;
   case ccContent:
-    if (auto* B = dynamic_cast<TSpeedButton*>(C)) {
-      auto* T = static_cast<QToolButton*>(W);
-      T->setAutoRaise(B->GetFlat());
-      T->setChecked(B->GetDown());
-      T->setDown(B->GetPressed());
-      T->setText(QString::fromStdString(B->GetCaption()));
-      QIcon Icon;
-      const QPixmap Normal = GlyphPixmap(*B, 0);
-      if (!Normal.isNull()) {
-        Icon.addPixmap(Normal, QIcon::Normal);
-        if (B->GetNumGlyphs() >= 2) Icon.addPixmap(GlyphPixmap(*B, 1), QIcon::Disabled);
-        T->setIconSize(Normal.size());
-      }
-      T->setIcon(Icon);
-      T->setToolButtonStyle(Normal.isNull()           ? Qt::ToolButtonTextOnly
-                            : B->GetCaption().empty() ? Qt::ToolButtonIconOnly
-                                                      : Qt::ToolButtonTextBesideIcon);
-    } else if (auto* Combo = dynamic_cast<TComboBox*>(C)) {
-      auto* Q = static_cast<QComboBox*>(W);
-      const QSignalBlocker Block(Q);
-      QStringList Items;
-      for (const std::string& S : Combo->GetItems().Strings())
-        Items << QString::fromStdString(S);
-      QStringList Current;
-      for (int i = 0; i < Q->count(); ++i)
-        Current << Q->itemText(i);
-      if (Items != Current) {
-        Q->clear();
-        Q->addItems(Items);
-      }
-      Q->setEditable(Combo->GetStyle() == csDropDown || Combo->GetStyle() == csSimple);
-      Q->setCurrentIndex(Combo->GetItemIndex());
-    } else if (auto* Panel = dynamic_cast<TPanel*>(C)) {
-      auto* F = static_cast<QFrame*>(W);
-      F->setFrameStyle(Panel->GetBevelOuter() == bvNone
-                           ? QFrame::NoFrame
-                           : QFrame::Panel | (Panel->GetBevelOuter() == bvRaised ? QFrame::Raised
-                                                                                 : QFrame::Sunken));
-      W->update();
-    } else {
-      if (Root && W->isWindow()) W->setWindowTitle(QString::fromStdString(C->GetCaption()));
-      W->update();
-    }
+    // Every widget the host makes is a peer.
+    dynamic_cast<TPeer&>(*W).ShowContent();
     break;
   }
 }

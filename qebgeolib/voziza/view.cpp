@@ -24,8 +24,8 @@ TVozIza::TVozIza(TComponent* AOwner) : TCustomControl(AOwner) {
 
 TVozIza::~TVozIza() = default;
 
-void TVozIza::Assign(TPersistent* Source) {
-  auto* Src = dynamic_cast<TVozIza*>(Source);
+void TVozIza::Assign(const TPersistent* Source) {
+  const auto* Src = dynamic_cast<const TVozIza*>(Source);
   if (!Src) {
     TCustomControl::Assign(Source);
     return;
@@ -91,7 +91,7 @@ void TVozIza::Assign(TPersistent* Source) {
   FLastMMousePosY = Src->FLastMMousePosY;
 }
 
-void TVozIza::AssignTo(TPersistent* Dest) {
+void TVozIza::AssignTo(TPersistent* Dest) const {
   if (auto* D = dynamic_cast<TVozIza*>(Dest)) {
     D->Assign(this);
     return;

@@ -90,7 +90,7 @@ public:
   // From another TVozIza: its whole state (images, calibration, view, zoom
   // history, colours, settings, mouse states) but not its event handlers or
   // bounds; nothing is repainted. Other sources: EConvertError.
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
 
   // Empties calibration, model, map file name, caption, image name and size,
   // and repaints. Picture, view and zoom history stay.
@@ -297,7 +297,7 @@ protected:
   TViewPort CurrentViewPort() const { return {FTopLeft, FMagnify, GetWidth(), GetHeight()}; }
   static TPoint ImageToView(const TViewPort& View, const TPoint& APoint);
 
-  void AssignTo(TPersistent* Dest) override;
+  void AssignTo(TPersistent* Dest) const override;
   // Composes the view in AuxBmp and copies it to the control's surface;
   // nothing while SuppressPaint is set.
   void Paint() override;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "qebgeolib/platform/base/exception.h"
 #include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
@@ -17,9 +18,9 @@ class TCanvas;
 
 // Base of every exception the library raises on its own account; module
 // exceptions derive from it and carry only their message text.
-class EQEBError : public std::runtime_error {
+class EQEBError : public Exception {
 public:
-  explicit EQEBError(const std::string& Msg) : std::runtime_error(Msg) {}
+  explicit EQEBError(const std::string& Msg) : Exception(Msg) {}
 };
 
 // Frame drawn around controls; ordinal 1 is a control's default.

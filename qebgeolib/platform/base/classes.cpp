@@ -13,12 +13,12 @@ void TPersistent::AssignError(const TPersistent* Source, const TPersistent* Dest
                       std::string(DestName));
 }
 
-void TPersistent::Assign(TPersistent* Source) {
+void TPersistent::Assign(const TPersistent* Source) {
   if (Source == nullptr) AssignError(nullptr, this);
   Source->AssignTo(this);
 }
 
-void TPersistent::AssignTo(TPersistent* Dest) {
+void TPersistent::AssignTo(TPersistent* Dest) const {
   AssignError(this, Dest);
 }
 

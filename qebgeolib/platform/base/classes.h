@@ -36,8 +36,8 @@ public:
 class TPersistent : public TObject {
 public:
   std::string_view ClassName() const override { return "TPersistent"; }
-  virtual void Assign(TPersistent* Source);
-  virtual void AssignTo(TPersistent* Dest);
+  virtual void Assign(const TPersistent* Source);
+  virtual void AssignTo(TPersistent* Dest) const;
 
 protected:
   [[noreturn]] static void AssignError(const TPersistent* Source, const TPersistent* Dest);

@@ -12,9 +12,9 @@
 namespace qeb {
 
 // Stream misuse (a seek before the start, a size the memory cannot hold).
-class EStreamError : public std::runtime_error {
+class EStreamError : public Exception {
 public:
-  explicit EStreamError(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EStreamError(const std::string& Message) : Exception(Message) {}
 };
 // ReadBuffer got fewer bytes than asked for: "Stream read error".
 class EReadError : public EStreamError {

@@ -13,11 +13,11 @@
 namespace qeb {
 
 EInOutError::EInOutError(const std::string& Message, int AErrorCode)
-    : std::runtime_error(Message), ErrorCode(AErrorCode) {}
+    : Exception(Message), ErrorCode(AErrorCode) {}
 
 EInOutError::EInOutError(int AErrorCode, std::string_view Action, std::string_view FileName)
-    : std::runtime_error(std::string(Action) + " \"" + std::string(FileName) +
-                         "\": " + std::generic_category().message(AErrorCode)),
+    : Exception(std::string(Action) + " \"" + std::string(FileName) +
+                "\": " + std::generic_category().message(AErrorCode)),
       ErrorCode(AErrorCode) {}
 
 bool FileExists(const std::string& FileName) {

@@ -8,13 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "qebgeolib/platform/base/exception.h"
+
 namespace qeb {
 
 // A file operation failed. ErrorCode is the OS error number (errno), also for
 // the framework's own refusals, which use the closest errno value (EBADF for
 // a text file used in the wrong mode, EFBIG for a file too large to read).
 // The message always names the file.
-class EInOutError : public std::runtime_error {
+class EInOutError : public Exception {
 public:
   EInOutError(const std::string& Message, int AErrorCode);
   // Message of the form: Action "FileName": <system text of the error code>.
@@ -24,9 +26,9 @@ public:
 };
 
 // A value cannot be converted or assigned (TPersistent::Assign).
-class EConvertError : public std::runtime_error {
+class EConvertError : public Exception {
 public:
-  explicit EConvertError(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EConvertError(const std::string& Message) : Exception(Message) {}
 };
 
 // True when the name denotes an existing file that is not a directory.

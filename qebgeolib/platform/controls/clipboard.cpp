@@ -21,7 +21,7 @@ public:
   }
   void SetBitmap(const TBitmap& Bitmap) override {
     auto B = std::make_unique<TBitmap>();
-    B->Assign(const_cast<TBitmap*>(&Bitmap));
+    B->Assign(&Bitmap);
     Clear();
     FBitmap = std::move(B);
   }
@@ -51,17 +51,17 @@ TClipboard::TClipboard() : FBackend(NewMemoryClipboard()) {}
 
 TClipboard::~TClipboard() = default;
 
-void TClipboard::Assign(TPersistent* Source) {
+void TClipboard::Assign(const TPersistent* Source) {
   if (Source == nullptr) {
     Clear();
-  } else if (auto* B = dynamic_cast<TBitmap*>(Source)) {
+  } else if (const auto* B = dynamic_cast<const TBitmap*>(Source)) {
     FBackend->SetBitmap(*B);
   } else {
     TPersistent::Assign(Source);
   }
 }
 
-void TClipboard::AssignTo(TPersistent* Dest) {
+void TClipboard::AssignTo(TPersistent* Dest) const {
   if (auto* B = dynamic_cast<TBitmap*>(Dest)) {
     if (!FBackend->GetBitmap(*B)) throw EClipboardException("Clipboard does not contain a bitmap");
   } else {

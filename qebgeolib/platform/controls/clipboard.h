@@ -16,9 +16,9 @@ class TBitmap;
 enum TClipboardFormat : uint8_t { CF_TEXT, CF_BITMAP };
 
 // The clipboard cannot give what was asked for.
-class EClipboardException : public std::runtime_error {
+class EClipboardException : public Exception {
 public:
-  explicit EClipboardException(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EClipboardException(const std::string& Message) : Exception(Message) {}
 };
 
 // Where the clipboard keeps its content. Putting one format there replaces
@@ -52,8 +52,8 @@ public:
   std::string_view ClassName() const override { return "TClipboard"; }
   // A TBitmap is copied to the clipboard; null clears it; other classes raise
   // EConvertError.
-  void Assign(TPersistent* Source) override;
-  void AssignTo(TPersistent* Dest) override;
+  void Assign(const TPersistent* Source) override;
+  void AssignTo(TPersistent* Dest) const override;
 
   void Clear() { FBackend->Clear(); }
   bool HasFormat(TClipboardFormat Format) { return FBackend->HasFormat(Format); }

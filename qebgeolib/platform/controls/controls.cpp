@@ -10,18 +10,6 @@ namespace qeb {
 
 namespace {
 
-bool PtInRect(const TRect& R, int32_t X, int32_t Y) {
-  return X >= R.Left && X < R.Right && Y >= R.Top && Y < R.Bottom;
-}
-
-TRect Intersect(const TRect& A, const TRect& B) {
-  TRect R{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
-          std::min(A.Bottom, B.Bottom)};
-  if (R.Right < R.Left) R.Right = R.Left;
-  if (R.Bottom < R.Top) R.Bottom = R.Top;
-  return R;
-}
-
 // Resets a flag when a scope ends, also by an exception.
 class TFlagGuard {
 public:
@@ -226,10 +214,9 @@ void TControl::Update() {
   TFlagGuard Painting(FPainting);
   if (!(FControlStyle & csOpaque)) {
     TCanvas& C = FSurface.GetCanvas();
-    const TBrush Saved = C.GetBrush();
+    const TCanvasStateSaver Saved(C);
     C.GetBrush().SetColor(FColor);
     C.FillRect(GetClientRect());
-    C.SetBrush(Saved);
   }
   Paint();
 }
@@ -249,7 +236,7 @@ void TControl::PaintTo(TCanvas& Dest, int32_t X, int32_t Y) {
     void Compose(TControl* C, int32_t X, int32_t Y, const TRect& Clip) {
       C->Update();
       const TRect R = Intersect(Clip, Rect(X, Y, X + C->FWidth, Y + C->FHeight));
-      if (R.Width() <= 0 || R.Height() <= 0) return;
+      if (R.IsEmpty()) return;
       Dest.CopyRect(R, C->FSurface.GetCanvas(),
                     Rect(R.Left - X, R.Top - Y, R.Right - X, R.Bottom - Y));
       if (auto* W = dynamic_cast<TWinControl*>(C))
@@ -308,7 +295,7 @@ void TControl::InputMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, i
   const TControlRef Self(this);
   if (Button == mbLeft && FClicked) {
     FClicked = false;
-    if (PtInRect(GetClientRect(), X, Y)) {
+    if (GetClientRect().Contains(Point(X, Y))) {
       Click();
       if (!Self) return;
     }
@@ -408,13 +395,13 @@ TControl* TWinControl::ControlAtPos(const TPoint& Pos, bool AllowDisabled, bool 
   for (auto It = FControls.rbegin(); It != FControls.rend(); ++It) {
     TControl* C = *It;
     if (!C->FVisible || (!AllowDisabled && !C->FEnabled)) continue;
-    if (!PtInRect(C->GetBoundsRect(), Pos.X, Pos.Y)) continue;
+    if (!C->GetBoundsRect().Contains(Pos)) continue;
     if (!Deep) return C;
     if (auto* W = dynamic_cast<TWinControl*>(C))
       return W->ControlAtPos({Pos.X - C->FLeft, Pos.Y - C->FTop}, AllowDisabled, true);
     return C;
   }
-  return Deep && PtInRect(GetClientRect(), Pos.X, Pos.Y) ? this : nullptr;
+  return Deep && GetClientRect().Contains(Pos) ? this : nullptr;
 }
 
 void TWinControl::EnableAlign() {

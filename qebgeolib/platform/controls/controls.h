@@ -24,9 +24,9 @@ namespace qeb {
 class TWinControl;
 
 // A control used in a way the framework refuses (a parent cycle).
-class EInvalidOperation : public std::runtime_error {
+class EInvalidOperation : public Exception {
 public:
-  explicit EInvalidOperation(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EInvalidOperation(const std::string& Message) : Exception(Message) {}
 };
 
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };

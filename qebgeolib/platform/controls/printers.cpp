@@ -71,7 +71,7 @@ void TPNGPrinterBackend::StartDoc(const std::string& Title) {
 
 void TPNGPrinterBackend::PrintPage(const TBitmap& Page, int32_t PageNumber) {
   TPNGImage Png;
-  Png.Assign(const_cast<TBitmap*>(&Page));
+  Png.Assign(&Page);
   const std::string Name = PageFileName(PageNumber);
   Png.SaveToFile(Name);
   FFiles.push_back(Name);

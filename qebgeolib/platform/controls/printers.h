@@ -19,9 +19,9 @@ class TCanvas;
 // document or a page setup change while printing, "Printing not in progress"
 // for page operations and the canvas outside a document, and the refusals
 // of page sizes and resolutions.
-class EPrinter : public std::runtime_error {
+class EPrinter : public Exception {
 public:
-  explicit EPrinter(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EPrinter(const std::string& Message) : Exception(Message) {}
 };
 
 enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };

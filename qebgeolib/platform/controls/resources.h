@@ -6,9 +6,10 @@
 
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "qebgeolib/platform/base/exception.h"
 
 namespace qeb {
 
@@ -34,10 +35,10 @@ struct TResourceModule {
 };
 
 // A resource that is not there: "Resource <Name> not found".
-class EResNotFound : public std::runtime_error {
+class EResNotFound : public Exception {
 public:
   explicit EResNotFound(std::string_view Name)
-      : std::runtime_error("Resource " + std::string(Name) + " not found") {}
+      : Exception("Resource " + std::string(Name) + " not found") {}
 };
 
 // The entry of that name and type, names compared without regard to the

@@ -10,8 +10,8 @@ namespace {
 // Two-colour bevel one pixel wide just inside R: TopLeft on the top row and
 // left column, BottomRight on the others.
 void Bevel(TCanvas& C, const TRect& R, TColor TopLeft, TColor BottomRight) {
-  if (R.Width() <= 0 || R.Height() <= 0) return;
-  const TPenMode SavedMode = C.GetPen().GetMode();
+  if (R.IsEmpty()) return;
+  const TCanvasStateSaver Saved(C);
   C.GetPen().SetMode(pmCopy);
   C.GetPen().SetStyle(psSolid);
   C.GetPen().SetWidth(1);
@@ -23,7 +23,6 @@ void Bevel(TCanvas& C, const TRect& R, TColor TopLeft, TColor BottomRight) {
   C.MoveTo(R.Left, R.Bottom - 2);
   C.LineTo(R.Left, R.Top);
   C.LineTo(R.Right - 1, R.Top);
-  C.GetPen().SetMode(SavedMode);
 }
 
 TRect Inflate(const TRect& R, int32_t D) {
@@ -125,7 +124,7 @@ void TSpeedButton::SetFlat(bool Value) {
 }
 
 void TSpeedButton::SetGlyph(const TBitmap& Value) {
-  FGlyph.Assign(const_cast<TBitmap*>(&Value));
+  FGlyph.Assign(&Value);
   Changed(ccContent);
   Invalidate();
 }

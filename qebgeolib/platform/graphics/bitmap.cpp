@@ -184,13 +184,13 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
   SwapImage(New);
 }
 
-void TBitmap::Assign(TPersistent* Source) {
+void TBitmap::Assign(const TPersistent* Source) {
   if (Source == this) return;
   if (Source == nullptr) {
     Allocate(0, 0, FFormat, fillWhite);
     return;
   }
-  if (auto* B = dynamic_cast<TBitmap*>(Source)) {
+  if (const auto* B = dynamic_cast<const TBitmap*>(Source)) {
     TBitmap New;
     New.Allocate(B->FWidth, B->FHeight, B->FFormat, fillNone);
     std::memcpy(New.FBits.get(), B->FBits.get(), std::size_t(int64_t(B->FStride) * B->FHeight));

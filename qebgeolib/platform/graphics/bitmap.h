@@ -48,7 +48,7 @@ public:
   // From another TBitmap (size, format, palette, pixels), from a TJPEGImage
   // or TPNGImage (decoded), or from null (the bitmap becomes empty). The
   // progress event and the canvas settings stay.
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
 
   int32_t GetWidth() const override { return FWidth; }
   int32_t GetHeight() const override { return FHeight; }

@@ -184,11 +184,11 @@ TCanvas::TCanvas(TBitmap* Surface)
 TCanvas::~TCanvas() = default;
 
 void TCanvas::SetPen(const TPen& Value) {
-  FPen.Assign(const_cast<TPen*>(&Value));
+  FPen.Assign(&Value);
 }
 
 void TCanvas::SetBrush(const TBrush& Value) {
-  FBrush.Assign(const_cast<TBrush*>(&Value));
+  FBrush.Assign(&Value);
 }
 
 void TCanvas::SetStretchBltMode(TStretchBltMode Value) {
@@ -535,7 +535,7 @@ void TCanvas::Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
 }
 
 void TCanvas::FillRect(const TRect& Rc) {
-  if (FBrush.GetStyle() == bsClear || Rc.Right <= Rc.Left || Rc.Bottom <= Rc.Top) return;
+  if (FBrush.GetStyle() == bsClear || Rc.IsEmpty()) return;
   const TRop2 Rop = MakeRop(FBrush.GetColor(), pmCopy);
   const int64_t YA = std::max<int64_t>(Rc.Top, 0),
                 YB = std::min<int64_t>(Rc.Bottom, FSurface->GetHeight());
@@ -544,7 +544,7 @@ void TCanvas::FillRect(const TRect& Rc) {
 }
 
 void TCanvas::FrameRect(const TRect& Rc) {
-  if (Rc.Right <= Rc.Left || Rc.Bottom <= Rc.Top) return;
+  if (Rc.IsEmpty()) return;
   FillRect(TRect{Rc.Left, Rc.Top, Rc.Right, Rc.Top + 1});
   if (Rc.Bottom - Rc.Top > 1) FillRect(TRect{Rc.Left, Rc.Bottom - 1, Rc.Right, Rc.Bottom});
   FillRect(TRect{Rc.Left, Rc.Top + 1, Rc.Left + 1, Rc.Bottom - 1});
@@ -552,12 +552,12 @@ void TCanvas::FrameRect(const TRect& Rc) {
 }
 
 TColor TCanvas::GetPixels(int32_t X, int32_t Y) const {
-  if (X < 0 || Y < 0 || X >= FSurface->GetWidth() || Y >= FSurface->GetHeight()) return 0xFFFFFFFF;
+  if (!GetClipRect().Contains(Point(X, Y))) return 0xFFFFFFFF;
   return FSurface->PixelToColor(detail::GetPixelValue(*FSurface, X, Y));
 }
 
 void TCanvas::SetPixels(int32_t X, int32_t Y, TColor Color) {
-  if (X < 0 || Y < 0 || X >= FSurface->GetWidth() || Y >= FSurface->GetHeight()) return;
+  if (!GetClipRect().Contains(Point(X, Y))) return;
   detail::SetPixelValue(*FSurface, X, Y, FSurface->ColorToPixel(Color));
 }
 
@@ -585,13 +585,10 @@ void TCanvas::TextOut(int32_t X, int32_t Y, std::string_view Text) {
       };
       const TPoint Box[4] = {Corner(0, 0), Corner(Size.cx, 0), Corner(Size.cx, Size.cy),
                              Corner(0, Size.cy)};
-      const TPen SavedPen = FPen;
-      const TBrush SavedBrush = FBrush;
+      const TCanvasStateSaver Saved(*this);
       FPen.SetStyle(psClear);
       FPen.SetMode(pmCopy);
       Polygon(Box);
-      FPen.Assign(const_cast<TPen*>(&SavedPen));
-      FBrush.Assign(const_cast<TBrush*>(&SavedBrush));
     }
   }
   Face->Draw(*FSurface, X, Y, Text, ColorToRGB(FFont.GetColor()));

@@ -172,4 +172,27 @@ private:
   std::unique_ptr<detail::TStretchScratch> FScratch; // work memory of block copies
 };
 
+// Keeps a canvas's pen, brush and font from the start of a scope and puts
+// them back when it ends, also when drawing throws, so code that sets them
+// for its own drawing hands the canvas back as it found it.
+class TCanvasStateSaver {
+public:
+  explicit TCanvasStateSaver(TCanvas& Canvas)
+      : FCanvas(Canvas), FPen(Canvas.GetPen()), FBrush(Canvas.GetBrush()), FFont(Canvas.GetFont()) {
+  }
+  ~TCanvasStateSaver() {
+    FCanvas.SetPen(FPen);
+    FCanvas.SetBrush(FBrush);
+    FCanvas.SetFont(FFont);
+  }
+  TCanvasStateSaver(const TCanvasStateSaver&) = delete;
+  TCanvasStateSaver& operator=(const TCanvasStateSaver&) = delete;
+
+private:
+  TCanvas& FCanvas;
+  const TPen FPen;
+  const TBrush FBrush;
+  const TFont FFont;
+};
+
 } // namespace qeb

@@ -71,8 +71,8 @@ TColor ColorToRGB(TColor Color) {
   return Color & 0x00FFFFFF;
 }
 
-void TPen::Assign(TPersistent* Source) {
-  if (auto* P = dynamic_cast<TPen*>(Source)) {
+void TPen::Assign(const TPersistent* Source) {
+  if (const auto* P = dynamic_cast<const TPen*>(Source)) {
     FColor = P->FColor;
     FStyle = P->FStyle;
     FMode = P->FMode;
@@ -82,8 +82,8 @@ void TPen::Assign(TPersistent* Source) {
   }
 }
 
-void TBrush::Assign(TPersistent* Source) {
-  if (auto* B = dynamic_cast<TBrush*>(Source)) {
+void TBrush::Assign(const TPersistent* Source) {
+  if (const auto* B = dynamic_cast<const TBrush*>(Source)) {
     FColor = B->FColor;
     FStyle = B->FStyle;
   } else {
@@ -110,8 +110,8 @@ TFont& TFont::operator=(const TFont& Other) {
   return *this;
 }
 
-void TFont::Assign(TPersistent* Source) {
-  if (auto* F = dynamic_cast<TFont*>(Source))
+void TFont::Assign(const TPersistent* Source) {
+  if (const auto* F = dynamic_cast<const TFont*>(Source))
     *this = *F;
   else
     TPersistent::Assign(Source);
@@ -203,8 +203,11 @@ void TGraphic::SaveToFile(const std::string& FileName) {
   SaveToStream(F);
 }
 
-void TGraphic::Progress(TProgressStage Stage, uint8_t Percent) {
-  if (FOnProgress) FOnProgress(this, Stage, Percent, false, TRect{}, std::string());
+void TGraphic::Progress(TProgressStage Stage, uint8_t Percent) const {
+  // Reading an image into another object reports progress too; events hand
+  // their sender out as a plain TObject*, as everywhere in the framework.
+  if (FOnProgress)
+    FOnProgress(const_cast<TGraphic*>(this), Stage, Percent, false, TRect{}, std::string());
 }
 
 std::string ImageErrorText(const char* Kind, const std::string& FileName,

@@ -21,22 +21,22 @@ class TStream;
 
 // Image data that cannot be read: a corrupt or hostile file, an unsupported
 // variant. The message names the file (when there is one) and the fault.
-class EInvalidGraphic : public std::runtime_error {
+class EInvalidGraphic : public Exception {
 public:
-  explicit EInvalidGraphic(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EInvalidGraphic(const std::string& Message) : Exception(Message) {}
 };
 
 // A graphics operation used wrongly: a bad size, a scan line out of range,
 // an empty image saved.
-class EInvalidGraphicOperation : public std::runtime_error {
+class EInvalidGraphicOperation : public Exception {
 public:
-  explicit EInvalidGraphicOperation(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EInvalidGraphicOperation(const std::string& Message) : Exception(Message) {}
 };
 
 // A bitmap larger than MaxBitmapBytes, or memory that cannot be had.
-class EOutOfResources : public std::runtime_error {
+class EOutOfResources : public Exception {
 public:
-  explicit EOutOfResources(const std::string& Message) : std::runtime_error(Message) {}
+  explicit EOutOfResources(const std::string& Message) : Exception(Message) {}
 };
 
 // No bitmap's pixel buffer may exceed this; image readers refuse files that
@@ -219,7 +219,7 @@ struct TLogFont {
 class TPen : public TPersistent {
 public:
   std::string_view ClassName() const override { return "TPen"; }
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
 
   TColor GetColor() const { return FColor; }
   void SetColor(TColor Value) { FColor = Value; }
@@ -243,7 +243,7 @@ private:
 class TBrush : public TPersistent {
 public:
   std::string_view ClassName() const override { return "TBrush"; }
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
 
   TColor GetColor() const { return FColor; }
   void SetColor(TColor Value) {
@@ -271,7 +271,7 @@ public:
   TFont& operator=(const TFont& Other);
 
   std::string_view ClassName() const override { return "TFont"; }
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
 
   static constexpr int32_t PixelsPerInch = 96;
 
@@ -336,7 +336,7 @@ protected:
   // goes into error messages.
   virtual void ReadStream(TStream& Stream, const std::string& FileName) = 0;
   // Calls OnProgress when assigned.
-  void Progress(TProgressStage Stage, uint8_t Percent);
+  void Progress(TProgressStage Stage, uint8_t Percent) const;
 
 private:
   TProgressEvent FOnProgress;

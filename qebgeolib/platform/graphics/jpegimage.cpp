@@ -243,14 +243,14 @@ TJPEGImage::TJPEGImage() = default;
 
 TJPEGImage::~TJPEGImage() = default;
 
-void TJPEGImage::Assign(TPersistent* Source) {
+void TJPEGImage::Assign(const TPersistent* Source) {
   if (Source == this) return;
   if (Source == nullptr) {
     FData.clear();
     FImage.reset();
     FWidth = FHeight = 0;
     FGrayscale = false;
-  } else if (auto* J = dynamic_cast<TJPEGImage*>(Source)) {
+  } else if (const auto* J = dynamic_cast<const TJPEGImage*>(Source)) {
     FData = J->FData;
     if (J->FImage) {
       FImage = std::make_unique<TBitmap>();
@@ -264,7 +264,7 @@ void TJPEGImage::Assign(TPersistent* Source) {
     FGrayscale = J->FGrayscale;
     FQuality = J->FQuality;
     FProgressive = J->FProgressive;
-  } else if (auto* B = dynamic_cast<TBitmap*>(Source)) {
+  } else if (const auto* B = dynamic_cast<const TBitmap*>(Source)) {
     auto Copy = std::make_unique<TBitmap>();
     Copy->Assign(B);
     FImage = std::move(Copy);
@@ -278,7 +278,7 @@ void TJPEGImage::Assign(TPersistent* Source) {
   }
 }
 
-void TJPEGImage::AssignTo(TPersistent* Dest) {
+void TJPEGImage::AssignTo(TPersistent* Dest) const {
   auto* B = dynamic_cast<TBitmap*>(Dest);
   if (!B) {
     TPersistent::AssignTo(Dest);
@@ -311,7 +311,7 @@ void TJPEGImage::ReadStream(TStream& Stream, const std::string& FileName) {
   FGrayscale = H.Gray;
 }
 
-void TJPEGImage::Decode(TBitmap& Dest) {
+void TJPEGImage::Decode(TBitmap& Dest) const {
   TBitmap New;
   New.NewImage(FWidth, FHeight, FGrayscale ? pf8bit : pf24bit, false);
   if (FGrayscale) {

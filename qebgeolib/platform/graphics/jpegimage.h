@@ -29,10 +29,10 @@ public:
   std::string_view ClassName() const override { return "TJPEGImage"; }
 
   // From a TBitmap (copied), a TJPEGImage (copied) or null (empty).
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
   // To a TBitmap: decodes. A decoding error raises EInvalidGraphic and
   // leaves the bitmap as it was.
-  void AssignTo(TPersistent* Dest) override;
+  void AssignTo(TPersistent* Dest) const override;
 
   int32_t GetWidth() const override { return FWidth; }
   int32_t GetHeight() const override { return FHeight; }
@@ -53,7 +53,7 @@ protected:
   void ReadStream(TStream& Stream, const std::string& FileName) override;
 
 private:
-  void Decode(TBitmap& Dest);
+  void Decode(TBitmap& Dest) const;
 
   std::vector<uint8_t> FData;      // the compressed file, when there is one
   std::unique_ptr<TBitmap> FImage; // an assigned bitmap not yet compressed

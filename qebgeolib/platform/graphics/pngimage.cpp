@@ -246,21 +246,21 @@ TPNGImage::TPNGImage() : FBitmap(std::make_unique<TBitmap>()) {}
 
 TPNGImage::~TPNGImage() = default;
 
-void TPNGImage::Assign(TPersistent* Source) {
+void TPNGImage::Assign(const TPersistent* Source) {
   if (Source == this) return;
   if (Source == nullptr) {
     FBitmap->Assign(nullptr);
-  } else if (auto* P = dynamic_cast<TPNGImage*>(Source)) {
+  } else if (const auto* P = dynamic_cast<const TPNGImage*>(Source)) {
     FBitmap->Assign(P->FBitmap.get());
     FLevel = P->FLevel;
-  } else if (auto* B = dynamic_cast<TBitmap*>(Source)) {
+  } else if (const auto* B = dynamic_cast<const TBitmap*>(Source)) {
     FBitmap->Assign(B);
   } else {
     TPersistent::Assign(Source);
   }
 }
 
-void TPNGImage::AssignTo(TPersistent* Dest) {
+void TPNGImage::AssignTo(TPersistent* Dest) const {
   if (auto* B = dynamic_cast<TBitmap*>(Dest))
     B->Assign(FBitmap.get());
   else

@@ -26,9 +26,9 @@ public:
   std::string_view ClassName() const override { return "TPNGImage"; }
 
   // From a TBitmap or a TPNGImage (copied), or null (empty).
-  void Assign(TPersistent* Source) override;
+  void Assign(const TPersistent* Source) override;
   // To a TBitmap (copied).
-  void AssignTo(TPersistent* Dest) override;
+  void AssignTo(TPersistent* Dest) const override;
 
   int32_t GetWidth() const override { return FBitmap->GetWidth(); }
   int32_t GetHeight() const override { return FBitmap->GetHeight(); }

@@ -28,7 +28,7 @@ struct TKiller : TProbe {
 struct TValue : TPersistent {
   int V = 0;
   std::string_view ClassName() const override { return "TValue"; }
-  void AssignTo(TPersistent* Dest) override {
+  void AssignTo(TPersistent* Dest) const override {
     if (auto* D = dynamic_cast<TValue*>(Dest))
       D->V = V;
     else
@@ -36,7 +36,7 @@ struct TValue : TPersistent {
   }
 };
 
-std::string AssignMessage(TPersistent& Dest, TPersistent* Source) {
+std::string AssignMessage(TPersistent& Dest, const TPersistent* Source) {
   try {
     Dest.Assign(Source);
   } catch (const EConvertError& E) {

@@ -271,3 +271,51 @@ TEST(Canvas, WidePensAndPixels) {
   EXPECT_EQ(P.GetCanvas().GetPixels(2, 0), 0xFFFFFFFFu);
   EXPECT_EQ(P.GetCanvas().GetClipRect(), Rect(0, 0, 2, 2));
 }
+
+// Code that sets pen, brush and font for its own drawing hands the canvas
+// back as it found it, also when it throws.
+TEST(Canvas, StateSaverPutsPenBrushAndFontBack) {
+  TBitmap B(6, 6);
+  TCanvas& C = B.GetCanvas();
+  C.GetPen().SetColor(clRed);
+  C.GetPen().SetWidth(3);
+  C.GetPen().SetMode(pmXor);
+  C.GetPen().SetStyle(psDot);
+  C.GetBrush().SetColor(clBlue);
+  C.GetBrush().SetStyle(bsClear);
+  C.GetFont().SetName("DejaVu Sans");
+  C.GetFont().SetSize(12);
+  C.GetFont().SetColor(clLime);
+  C.GetFont().SetStyle(fsBold);
+  const auto Unchanged = [&] {
+    EXPECT_EQ(C.GetPen().GetColor(), clRed);
+    EXPECT_EQ(C.GetPen().GetWidth(), 3);
+    EXPECT_EQ(C.GetPen().GetMode(), pmXor);
+    EXPECT_EQ(C.GetPen().GetStyle(), psDot);
+    EXPECT_EQ(C.GetBrush().GetColor(), clBlue);
+    EXPECT_EQ(C.GetBrush().GetStyle(), bsClear);
+    EXPECT_EQ(C.GetFont().GetName(), "DejaVu Sans");
+    EXPECT_EQ(C.GetFont().GetSize(), 12);
+    EXPECT_EQ(C.GetFont().GetColor(), clLime);
+    EXPECT_EQ(C.GetFont().GetStyle(), fsBold);
+  };
+  const auto DrawOwnWay = [&](bool Fail) {
+    const TCanvasStateSaver Saved(C);
+    C.SetPen(TPen());
+    C.SetBrush(TBrush());
+    C.SetFont(TFont());
+    C.Rectangle(0, 0, 6, 6);
+    if (Fail) throw EInvalidGraphicOperation("drawing failed");
+  };
+  DrawOwnWay(false);
+  Unchanged();
+  EXPECT_THROW(DrawOwnWay(true), EInvalidGraphicOperation);
+  Unchanged();
+  // Turned text fills its box as a polygon without outline, and keeps the
+  // pen as it was.
+  C.GetFont().SetOrientation(900);
+  C.GetBrush().SetStyle(bsSolid);
+  C.TextOut(1, 5, "x");
+  EXPECT_EQ(C.GetPen().GetStyle(), psDot);
+  EXPECT_EQ(C.GetPen().GetMode(), pmXor);
+}
