@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "qebgeolib/platform/graphics/bitmap.h"
@@ -277,45 +278,31 @@ TEST(Canvas, WidePensAndPixels) {
 TEST(Canvas, StateSaverPutsPenBrushAndFontBack) {
   TBitmap B(6, 6);
   TCanvas& C = B.GetCanvas();
-  C.GetPen().SetColor(clRed);
-  C.GetPen().SetWidth(3);
-  C.GetPen().SetMode(pmXor);
-  C.GetPen().SetStyle(psDot);
-  C.GetBrush().SetColor(clBlue);
-  C.GetBrush().SetStyle(bsClear);
-  C.GetFont().SetName("DejaVu Sans");
-  C.GetFont().SetSize(12);
-  C.GetFont().SetColor(clLime);
-  C.GetFont().SetStyle(fsBold);
-  const auto Unchanged = [&] {
-    EXPECT_EQ(C.GetPen().GetColor(), clRed);
-    EXPECT_EQ(C.GetPen().GetWidth(), 3);
-    EXPECT_EQ(C.GetPen().GetMode(), pmXor);
-    EXPECT_EQ(C.GetPen().GetStyle(), psDot);
-    EXPECT_EQ(C.GetBrush().GetColor(), clBlue);
-    EXPECT_EQ(C.GetBrush().GetStyle(), bsClear);
-    EXPECT_EQ(C.GetFont().GetName(), "DejaVu Sans");
-    EXPECT_EQ(C.GetFont().GetSize(), 12);
-    EXPECT_EQ(C.GetFont().GetColor(), clLime);
-    EXPECT_EQ(C.GetFont().GetStyle(), fsBold);
+  TPen& P = C.GetPen();
+  TFont& F = C.GetFont();
+  P.SetColor(clRed), P.SetWidth(3), P.SetMode(pmXor), P.SetStyle(psDot);
+  C.GetBrush().SetColor(clBlue), C.GetBrush().SetStyle(bsClear);
+  F.SetName("DejaVu Sans"), F.SetSize(12), F.SetColor(clLime), F.SetStyle(fsBold);
+  const auto State = [&] {
+    return std::tuple(P.GetColor(), P.GetWidth(), P.GetMode(), P.GetStyle(),
+                      C.GetBrush().GetColor(), C.GetBrush().GetStyle(), F.GetName(), F.GetSize(),
+                      F.GetColor(), F.GetStyle());
   };
+  const auto Before = State();
   const auto DrawOwnWay = [&](bool Fail) {
     const TCanvasStateSaver Saved(C);
-    C.SetPen(TPen());
-    C.SetBrush(TBrush());
-    C.SetFont(TFont());
+    C.SetPen(TPen()), C.SetBrush(TBrush()), C.SetFont(TFont());
     C.Rectangle(0, 0, 6, 6);
     if (Fail) throw EInvalidGraphicOperation("drawing failed");
   };
   DrawOwnWay(false);
-  Unchanged();
+  EXPECT_EQ(State(), Before);
   EXPECT_THROW(DrawOwnWay(true), EInvalidGraphicOperation);
-  Unchanged();
+  EXPECT_EQ(State(), Before);
   // Turned text fills its box as a polygon without outline, and keeps the
   // pen as it was.
-  C.GetFont().SetOrientation(900);
+  F.SetOrientation(900);
   C.GetBrush().SetStyle(bsSolid);
   C.TextOut(1, 5, "x");
-  EXPECT_EQ(C.GetPen().GetStyle(), psDot);
-  EXPECT_EQ(C.GetPen().GetMode(), pmXor);
+  EXPECT_EQ(std::tuple(P.GetStyle(), P.GetMode()), std::tuple(psDot, pmXor));
 }
