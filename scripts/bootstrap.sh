@@ -20,6 +20,8 @@ packages=(
   # the same database files from 32-bit and 64-bit builds: the multilib
   # compiler and the 32-bit libraries the platform layer links
   g++-multilib
+  # runs those 32-bit test programs where the kernel has no 32-bit support
+  qemu-user
   libjpeg62-turbo-dev:i386 libpng-dev:i386 libfreetype-dev:i386 libfontconfig-dev:i386
   # fuzzing
   clang libclang-rt-14-dev
