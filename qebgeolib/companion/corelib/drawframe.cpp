@@ -30,7 +30,7 @@ void Ring(TCanvas& C, int64_t L, int64_t T, int64_t R, int64_t B, TColor TopLeft
 void DrawFrame(TCanvas& Canvas, TFrameStyle Style, int32_t Left, int32_t Top, int32_t Right,
                int32_t Bottom, TColor C1, TColor C2, TColor C3, TColor C4, TColor C5) {
   if (Right < Left || Bottom < Top) return;
-  TColor Outer[2], Inner[2];
+  TColor Outer[2]{}, Inner[2]{};
   switch (Style) {
   case frsSingle:
     Outer[0] = Outer[1] = C5;
@@ -50,13 +50,11 @@ void DrawFrame(TCanvas& Canvas, TFrameStyle Style, int32_t Left, int32_t Top, in
   default:
     return;
   }
-  TBrush Saved;
-  Saved.Assign(&Canvas.GetBrush());
+  const TCanvasStateSaver Saved(Canvas); // the rings change the brush
   Ring(Canvas, Left, Top, Right, Bottom, Outer[0], Outer[1]);
   if (Style != frsSingle)
     Ring(Canvas, int64_t(Left) + 1, int64_t(Top) + 1, int64_t(Right) - 1, int64_t(Bottom) - 1,
          Inner[0], Inner[1]);
-  Canvas.GetBrush().Assign(&Saved);
 }
 
 } // namespace qeb
