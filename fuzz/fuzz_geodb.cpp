@@ -1,14 +1,17 @@
 // Fuzz target of the database: opening a damaged file set, reading everything in it, changing it
 // and opening it again.
 //
-// The first input byte chooses the form of the rest (bit 0) and whether the changes are made
-// with LazyWrite (bit 1). Even: a whole file set, seven files cut from
+// The first input byte chooses the form of the rest (bit 0), whether the changes are made
+// with LazyWrite (bit 1) and whether the damaged set is garbage-collected before any change
+// (bit 2). Even: a whole file set, seven files cut from
 // the input by 16-bit little-endian lengths (indexes 0 to 4, summary, data; the data file takes
 // the rest). Odd: edits of 5 bytes each (file, operation, 16-bit position, value) applied to a
 // sound file set made at start-up, which reaches the deep paths quickly.
 //
-// Checked beyond "no crash": a file set that opens has indexes matching its summary, box queries
-// equal a scan of the summary, and after our own changes the set opens again.
+// Checked beyond "no crash": opening and reading change no file, whether opening succeeds or
+// refuses; a file set that opens has indexes matching its summary, box queries equal a scan of
+// the summary; a garbage collection either refuses and changes no file or keeps every item
+// that could be read before it; and after our own changes the set opens again.
 #include <unistd.h>
 
 #include <cmath>
@@ -135,6 +138,13 @@ std::vector<std::vector<uint8_t>> Edited(const uint8_t* Data, std::size_t Size) 
   return Files;
 }
 
+std::vector<std::vector<uint8_t>> ReadSet(const std::string& B) {
+  std::vector<std::vector<uint8_t>> V;
+  for (const char* E : kExt)
+    V.push_back(ReadFile(B + E));
+  return V;
+}
+
 bool Meets(const TgdbData& D, float A, float B, float C, float E) {
   return D.LatLow <= D.LatHigh && D.LongLow <= D.LongHigh && D.LatLow <= B && D.LatHigh >= A &&
          D.LongLow <= E && D.LongHigh >= C;
@@ -180,6 +190,42 @@ void Explore(TGeoDB& Db) {
   }
 }
 
+// Collects the damaged set as it was opened.
+void CollectFirst(TGeoDB& Db, const std::string& B,
+                  const std::vector<std::vector<uint8_t>>& Before) {
+  const int32_t N = std::min(Db.GetNumEntries(), 64);
+  std::vector<TgdbPolygon> Points(static_cast<std::size_t>(N) + 1);
+  std::vector<std::vector<uint8_t>> Blobs(static_cast<std::size_t>(N) + 1);
+  std::vector<uint8_t> Had(static_cast<std::size_t>(N) + 1, 0);
+  auto Read = [&Db](int32_t E, TgdbPolygon& P, std::vector<uint8_t>& Bytes) {
+    TMetaInfo M;
+    TMemoryStream S;
+    const bool Polygon = Db.RetrievePolygon(E, P);
+    const bool Blob = Db.RetrieveBLOB(E, M, S);
+    if (Blob) Bytes.assign(S.Memory(), S.Memory() + S.GetSize());
+    return static_cast<uint8_t>(Polygon | (Blob << 1));
+  };
+  for (int32_t E = 1; E <= N; ++E)
+    Had[static_cast<std::size_t>(E)] =
+        Read(E, Points[static_cast<std::size_t>(E)], Blobs[static_cast<std::size_t>(E)]);
+  try {
+    Db.GarbageCollection();
+  } catch (const EQEBGeoDBError&) {
+    if (ReadSet(B) != Before || fs::exists(B + ".qebgdd.gc") || fs::exists(B + ".qebgds.gc") ||
+        fs::exists(B + ".qebggc"))
+      __builtin_trap();
+    return;
+  }
+  for (int32_t E = 1; E <= N; ++E) {
+    TgdbPolygon P;
+    std::vector<uint8_t> Bytes;
+    const auto e = static_cast<std::size_t>(E);
+    if (Read(E, P, Bytes) != Had[e] || Bytes != Blobs[e] || P.size() != Points[e].size() ||
+        (!P.empty() && std::memcmp(P.data(), Points[e].data(), P.size() * sizeof P[0]) != 0))
+      __builtin_trap();
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
@@ -194,10 +240,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   try {
     Db.SetGDBName(B);
   } catch (const EQEBGeoDBError&) {
+    // Refused: the files are as they were.
+    if (ReadSet(B) != Files) __builtin_trap();
     return 0;
   }
+  Explore(Db);
+  // Opening and reading wrote nothing, even when the indexes were rebuilt.
+  if (ReadSet(B) != Files) __builtin_trap();
+  if (Data[0] & 4) CollectFirst(Db, B, Files);
   try {
-    Explore(Db);
     Db.SetLazyWrite((Data[0] & 2) != 0);
     Db.AddTown("New", 45000, 0, {1, 2}, 0, 0, 0);
     Db.AddRiver("R", {{1, 1}, {2, 2}}, 45000, 0, 0, 0, 0, 0, 0, 0, 0);

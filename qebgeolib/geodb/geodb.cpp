@@ -2,6 +2,7 @@
 #include "qebgeolib/geodb/geodb.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,28 +21,6 @@ namespace qeb {
 
 using namespace detail; // the internal pieces of this module
 
-void GdbRenameOver(const std::string& From, const std::string& To) {
-  if (std::rename(From.c_str(), To.c_str()) != 0)
-    throw EInOutError(errno, "Cannot rename file", From);
-}
-
-void GdbReplaceFile(const std::string& Name, const void* Bytes, int64_t Count) {
-  const std::string Tmp = Name + ".tmp";
-  try {
-    TFileStream F(Tmp, fmCreate);
-    F.WriteBuffer(Bytes, Count);
-  } catch (...) {
-    DeleteFile(Tmp);
-    throw;
-  }
-  try {
-    GdbRenameOver(Tmp, Name);
-  } catch (...) {
-    DeleteFile(Tmp);
-    throw;
-  }
-}
-
 namespace {
 
 bool BadBounds(const TgdbData& D) {
@@ -49,48 +28,41 @@ bool BadBounds(const TgdbData& D) {
          std::isnan(D.LongHigh);
 }
 
-// The key each index takes from a summary record.
-float LLKey(const TgdbData& D, int32_t i) {
-  switch (i) {
-  case 1:
-    return D.LatLow;
-  case 2:
-    return D.LatHigh;
-  case 3:
-    return D.LongLow;
-  default:
-    return D.LongHigh;
-  }
-}
+// What opening found in an index file.
+struct TIxFile {
+  bool Exists = false;
+  bool Good = false; // it agrees with the summary and can be used as it is
+  int64_t Count = 0; // whole records in it
+};
 
 // Reads an index file and checks it against the summary: whole records, one entry per summary
-// entry, each entry once, keys equal to the record's field and ascending. False means the index
-// must be rebuilt; a file that cannot be read counts as damaged too.
+// entry, each entry once, keys equal to the record's field and ascending. A file of more
+// records than the summary is not read: opening refuses it.
 template <class Rec, class KeyOf>
-bool LoadIndex(const std::string& Name, const std::vector<TgdbData>& Sum, KeyOf KeyOfRecord,
-               std::vector<Rec>& Ix) {
+TIxFile LoadIndex(const std::string& Name, const std::vector<TgdbData>& Sum, KeyOf KeyOfRecord,
+                  std::vector<Rec>& Ix) {
+  TIxFile R;
   Ix.clear();
-  if (!FileExists(Name)) return false;
-  try {
-    TFileStream F(Name, fmOpenRead);
-    const int64_t Size = F.GetSize();
-    if (Size != static_cast<int64_t>(Sum.size()) * kGdbIndexRecSize) return false;
-    Ix.resize(Sum.size());
-    F.ReadBuffer(Ix.data(), Size);
-  } catch (const std::runtime_error&) {
-    Ix.clear();
-    return false;
-  }
+  if (!FileExists(Name)) return R;
+  R.Exists = true;
+  TFileStream F(Name, fmOpenRead);
+  const int64_t Size = F.GetSize();
+  R.Count = Size / kGdbIndexRecSize;
+  if (R.Count > static_cast<int64_t>(Sum.size())) return R;
+  Ix.resize(static_cast<std::size_t>(R.Count));
+  F.ReadBuffer(Ix.data(), R.Count * kGdbIndexRecSize);
+  if (Size != static_cast<int64_t>(Sum.size()) * kGdbIndexRecSize) return R;
   std::vector<uint8_t> Seen(Sum.size(), 0);
   for (std::size_t p = 0; p < Ix.size(); ++p) {
     const int32_t E = Ix[p].index;
     if (E < 0 || static_cast<std::size_t>(E) >= Sum.size() || Seen[static_cast<std::size_t>(E)])
-      return false;
+      return R;
     Seen[static_cast<std::size_t>(E)] = 1;
-    if (!(gdbix::Key(Ix[p]) == KeyOfRecord(Sum[static_cast<std::size_t>(E)]))) return false;
-    if (p > 0 && gdbix::Key(Ix[p]) < gdbix::Key(Ix[p - 1])) return false;
+    if (!(gdbix::Key(Ix[p]) == KeyOfRecord(Sum[static_cast<std::size_t>(E)]))) return R;
+    if (p > 0 && gdbix::Key(Ix[p]) < gdbix::Key(Ix[p - 1])) return R;
   }
-  return true;
+  R.Good = true;
+  return R;
 }
 
 } // namespace
@@ -103,7 +75,7 @@ TGeoDB::~TGeoDB() {
   // A destructor cannot report a failed write; the next opening finds the index files stale and
   // rebuilds them from the summary.
   try {
-    if (FLazyWrite) WriteAllIndexes();
+    WriteIndexesOnClose();
   } catch (const std::exception&) {
   }
   CloseCachedFiles();
@@ -144,7 +116,7 @@ std::string TGeoDB::GetGDBName() const {
 void TGeoDB::Close() {
   std::exception_ptr Error;
   try {
-    if (FLazyWrite) WriteAllIndexes();
+    WriteIndexesOnClose();
   } catch (...) {
     Error = std::current_exception();
   }
@@ -158,11 +130,11 @@ void TGeoDB::Close() {
   FNumSumItems = 0;
   FSumData.clear();
   FIx0ItemId.clear();
-  FIx1LatLo.clear();
-  FIx2LatHi.clear();
-  FIx3LongLo.clear();
-  FIx4LongHi.clear();
+  for (TIxLLRecArray& Ix : FIxLL)
+    Ix.clear();
   FIxCount = 0;
+  FIxPending = 0;
+  FChanged = false;
   InvalidateBoxTree();
   if (Error) std::rethrow_exception(Error);
 }
@@ -190,9 +162,10 @@ void TGeoDB::OpenFiles(const std::string& Name) {
   // An interrupted garbage collection: once its marker exists both new files are complete and
   // are put in place; without the marker they are discarded.
   if (FileExists(GdbGcMarker(B))) {
-    if (FileExists(GdbGcData(B))) GdbRenameOver(GdbGcData(B), GDD);
-    if (FileExists(GdbGcSummary(B))) GdbRenameOver(GdbGcSummary(B), GDS);
+    if (FileExists(GdbGcData(B))) RenameFileReplacing(GdbGcData(B), GDD);
+    if (FileExists(GdbGcSummary(B))) RenameFileReplacing(GdbGcSummary(B), GDS);
     DeleteFile(GdbGcMarker(B));
+    SyncFileToDisk(ExtractFilePath(B).empty() ? std::string(".") : ExtractFilePath(B));
   } else {
     DeleteFile(GdbGcData(B));
     DeleteFile(GdbGcSummary(B));
@@ -234,14 +207,34 @@ void TGeoDB::OpenFiles(const std::string& Name) {
   for (const TgdbData& D : Sum)
     Header.HighestID = std::max(Header.HighestID, D.ItemId);
 
-  // Index files are derived data: whatever is wrong with them is mended from the summary.
-  bool Good[5];
-  Good[0] = LoadIndex(
-      IX[0], Sum, [](const TgdbData& D) { return D.ItemId; }, FIx0ItemId);
-  TIxLLRecArray* LL[5] = {nullptr, &FIx1LatLo, &FIx2LatHi, &FIx3LongLo, &FIx4LongHi};
-  for (int32_t i = 1; i < 5; ++i)
-    Good[i] = LoadIndex(
-        IX[i], Sum, [i](const TgdbData& D) { return LLKey(D, i); }, *LL[i]);
+  // Index files are derived data, but they are also the last trace of entries a damaged or
+  // foreign summary has lost: they are mended from the summary only when it holds everything
+  // they name.
+  TIxItemIDRecArray Ix0;
+  std::array<TIxLLRecArray, kGdbBounds> IxLL;
+  TIxFile Files[5];
+  Files[0] = LoadIndex(
+      IX[0], Sum, [](const TgdbData& D) { return D.ItemId; }, Ix0);
+  for (int b = 0; b < kGdbBounds; ++b)
+    Files[b + 1] = LoadIndex(
+        IX[b + 1], Sum, [b](const TgdbData& D) { return BoundOf(D, TgdbBound(b)); }, IxLL[b]);
+  const std::string Remedy = "; remove the index files to rebuild them from the summary.";
+  for (int i = 0; i < 5; ++i)
+    if (Files[i].Count > static_cast<int64_t>(Sum.size()))
+      Fail("SetGDBName: the index file \"" + IX[i] + "\" holds " + std::to_string(Files[i].Count) +
+           " entries, more than the " + std::to_string(Sum.size()) + " of the summary file \"" +
+           GDS + "\"" + Remedy);
+  if (Files[0].Exists && !Files[0].Good) {
+    std::vector<int32_t> Ids(Sum.size());
+    for (std::size_t e = 0; e < Sum.size(); ++e)
+      Ids[e] = Sum[e].ItemId;
+    std::sort(Ids.begin(), Ids.end());
+    for (const TIxItemIDRec& R : Ix0)
+      if (!std::binary_search(Ids.begin(), Ids.end(), R.ItemID))
+        Fail("SetGDBName: the index file \"" + IX[0] + "\" names the item identifier " +
+             std::to_string(R.ItemID) + ", which the summary file \"" + GDS + "\" does not hold" +
+             Remedy);
+  }
 
   if (!SumExists) TFileStream Created(GDS, fmCreate);
   if (!DataExists) {
@@ -256,17 +249,21 @@ void TGeoDB::OpenFiles(const std::string& Name) {
   FSumData = std::move(Sum);
   FNumSumItems = static_cast<int32_t>(FSumData.size());
   FSystemData = Header;
+  FIx0ItemId = std::move(Ix0);
+  FIxLL = std::move(IxLL);
   FIxCount = FNumSumItems;
+  FIxPending = 0;
+  FChanged = false;
   InvalidateBoxTree();
   for (int32_t i = 0; i < 5; ++i) {
-    if (Good[i]) continue;
+    if (Files[i].Good) continue;
     RebuildIndex(i);
-    try {
+    // A missing file holds nothing to lose; one that disagrees waits for the next change, so
+    // that merely reading a database never rewrites it.
+    if (Files[i].Exists)
+      FIxPending |= static_cast<uint8_t>(1u << i);
+    else
       SaveIndex(i);
-    } catch (const std::runtime_error&) {
-      // A stale index on read-only media: the rebuilt one serves from memory.
-      if (!FileExists(IX[i])) throw;
-    }
   }
 }
 
@@ -274,6 +271,7 @@ void TGeoDB::OpenFiles(const std::string& Name) {
 
 void TGeoDB::WriteHeader(const char* Operation) {
   try {
+    FChanged = true;
     TFileUse F(FDataFile, FNameGDD, true, FLazyWrite);
     F->Seek(0, soFromBeginning);
     F->WriteBuffer(&FSystemData, sizeof FSystemData);
@@ -302,7 +300,7 @@ void TGeoDB::SetLazyWrite(bool Value) {
   FLazyWrite = Value;
   if (!Value) {
     CloseCachedFiles();
-    WriteAllIndexes();
+    if (FIxPending == 0 || FChanged) WriteAllIndexes();
   }
 }
 
@@ -335,12 +333,12 @@ void TGeoDB::FlushPendingIndex() const {
       New[j] = TIxItemIDRec{FSumData[First + j].ItemId, static_cast<int32_t>(First + j)};
     gdbix::InsertBatch<TIxItemIDRec>(FIx0ItemId, New);
   }
-  TIxLLRecArray* LL[5] = {nullptr, &FIx1LatLo, &FIx2LatHi, &FIx3LongLo, &FIx4LongHi};
   TIxLLRecArray New(K);
-  for (int32_t i = 1; i < 5; ++i) {
+  for (int b = 0; b < kGdbBounds; ++b) {
     for (std::size_t j = 0; j < K; ++j)
-      New[j] = TIxLLRec{LLKey(FSumData[First + j], i), static_cast<int32_t>(First + j)};
-    gdbix::InsertBatch<TIxLLRec>(*LL[i], New);
+      New[j] =
+          TIxLLRec{BoundOf(FSumData[First + j], TgdbBound(b)), static_cast<int32_t>(First + j)};
+    gdbix::InsertBatch<TIxLLRec>(FIxLL[static_cast<std::size_t>(b)], New);
   }
   FIxCount = FNumSumItems;
 }
@@ -355,12 +353,12 @@ void TGeoDB::RebuildIndex(int32_t i) const {
     gdbix::InsertBatch<TIxItemIDRec>(FIx0ItemId, New);
     return;
   }
-  TIxLLRecArray* LL[5] = {nullptr, &FIx1LatLo, &FIx2LatHi, &FIx3LongLo, &FIx4LongHi};
+  const auto B = static_cast<TgdbBound>(i - 1);
   TIxLLRecArray New(N);
   for (std::size_t e = 0; e < N; ++e)
-    New[e] = TIxLLRec{LLKey(FSumData[e], i), static_cast<int32_t>(e)};
-  LL[i]->clear();
-  gdbix::InsertBatch<TIxLLRec>(*LL[i], New);
+    New[e] = TIxLLRec{BoundOf(FSumData[e], B), static_cast<int32_t>(e)};
+  FIxLL[B].clear();
+  gdbix::InsertBatch<TIxLLRec>(FIxLL[B], New);
 }
 
 void TGeoDB::RecalcIndexes() {
@@ -368,16 +366,16 @@ void TGeoDB::RecalcIndexes() {
   for (int32_t i = 0; i < 5; ++i)
     RebuildIndex(i);
   FIxCount = FNumSumItems;
+  FChanged = true;
   if (!FLazyWrite) WriteAllIndexes();
 }
 
 void TGeoDB::InsertIntoIndex(int32_t DBEntry, const TgdbData& GdbData) {
   const int32_t E = DBEntry - 1;
   gdbix::InsertOne(FIx0ItemId, TIxItemIDRec{GdbData.ItemId, E});
-  gdbix::InsertOne(FIx1LatLo, TIxLLRec{GdbData.LatLow, E});
-  gdbix::InsertOne(FIx2LatHi, TIxLLRec{GdbData.LatHigh, E});
-  gdbix::InsertOne(FIx3LongLo, TIxLLRec{GdbData.LongLow, E});
-  gdbix::InsertOne(FIx4LongHi, TIxLLRec{GdbData.LongHigh, E});
+  for (int b = 0; b < kGdbBounds; ++b)
+    gdbix::InsertOne(FIxLL[static_cast<std::size_t>(b)],
+                     TIxLLRec{BoundOf(GdbData, TgdbBound(b)), E});
 }
 
 namespace {
@@ -397,10 +395,8 @@ template <class Rec> void RemoveFrom(std::vector<Rec>& Ix, int32_t Count, int32_
 
 void TGeoDB::RemoveIndexEntries(int32_t DBEntry) {
   RemoveFrom(FIx0ItemId, FNumSumItems, DBEntry - 1);
-  RemoveFrom(FIx1LatLo, FNumSumItems, DBEntry - 1);
-  RemoveFrom(FIx2LatHi, FNumSumItems, DBEntry - 1);
-  RemoveFrom(FIx3LongLo, FNumSumItems, DBEntry - 1);
-  RemoveFrom(FIx4LongHi, FNumSumItems, DBEntry - 1);
+  for (TIxLLRecArray& Ix : FIxLL)
+    RemoveFrom(Ix, FNumSumItems, DBEntry - 1);
 }
 
 namespace {
@@ -420,19 +416,19 @@ TIxItemIDRec TGeoDB::GetIxItemID(int32_t ix) const {
 }
 TIxLLRec TGeoDB::GetIxLatLow(int32_t ix) const {
   FlushPendingIndex();
-  return Accessed(FIx1LatLo, ix);
+  return Accessed(FIxLL[gbLatLow], ix);
 }
 TIxLLRec TGeoDB::GetIxLatHigh(int32_t ix) const {
   FlushPendingIndex();
-  return Accessed(FIx2LatHi, ix);
+  return Accessed(FIxLL[gbLatHigh], ix);
 }
 TIxLLRec TGeoDB::GetIxLongLow(int32_t ix) const {
   FlushPendingIndex();
-  return Accessed(FIx3LongLo, ix);
+  return Accessed(FIxLL[gbLongLow], ix);
 }
 TIxLLRec TGeoDB::GetIxLongHigh(int32_t ix) const {
   FlushPendingIndex();
-  return Accessed(FIx4LongHi, ix);
+  return Accessed(FIxLL[gbLongHigh], ix);
 }
 
 int32_t TGeoDB::SearchForItemID(int32_t ItemID) const {
@@ -459,36 +455,42 @@ int32_t Closest(const TIxLLRecArray& Ix, double V) {
 
 int32_t TGeoDB::GetClosestLatLowIx(double Latit) const {
   FlushPendingIndex();
-  return Closest(FIx1LatLo, Latit);
+  return Closest(FIxLL[gbLatLow], Latit);
 }
 int32_t TGeoDB::GetClosestLatHighIx(double Latit) const {
   FlushPendingIndex();
-  return Closest(FIx2LatHi, Latit);
+  return Closest(FIxLL[gbLatHigh], Latit);
 }
 int32_t TGeoDB::GetClosestLongLowIx(double Longit) const {
   FlushPendingIndex();
-  return Closest(FIx3LongLo, Longit);
+  return Closest(FIxLL[gbLongLow], Longit);
 }
 int32_t TGeoDB::GetClosestLongHighIx(double Longit) const {
   FlushPendingIndex();
-  return Closest(FIx4LongHi, Longit);
+  return Closest(FIxLL[gbLongHigh], Longit);
 }
 
 void TGeoDB::SaveIndex(int32_t i) {
   if (FNameIX[0].empty() || i < 0 || i > 4) return;
   FlushPendingIndex();
   if (i == 0) {
-    GdbReplaceFile(FNameIX[0], FIx0ItemId.data(),
-                   static_cast<int64_t>(FIx0ItemId.size()) * kGdbIndexRecSize);
-    return;
+    ReplaceFileAtomically(FNameIX[0], FIx0ItemId.data(),
+                          static_cast<int64_t>(FIx0ItemId.size()) * kGdbIndexRecSize);
+  } else {
+    const TIxLLRecArray& Ix = FIxLL[static_cast<std::size_t>(i - 1)];
+    ReplaceFileAtomically(FNameIX[i], Ix.data(),
+                          static_cast<int64_t>(Ix.size()) * kGdbIndexRecSize);
   }
-  const TIxLLRecArray* LL[5] = {nullptr, &FIx1LatLo, &FIx2LatHi, &FIx3LongLo, &FIx4LongHi};
-  GdbReplaceFile(FNameIX[i], LL[i]->data(), static_cast<int64_t>(LL[i]->size()) * kGdbIndexRecSize);
+  FIxPending &= static_cast<uint8_t>(~(1u << i));
 }
 
 void TGeoDB::WriteAllIndexes() {
   for (int32_t i = 0; i < 5; ++i)
     SaveIndex(i);
+}
+
+void TGeoDB::WriteIndexesOnClose() {
+  if (FIxPending != 0 ? FChanged : FLazyWrite) WriteAllIndexes();
 }
 
 } // namespace qeb

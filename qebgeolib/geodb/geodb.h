@@ -2,6 +2,7 @@
 // routes and BLOBs) with an item-identifier index and four sorted bounding-box indexes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +17,10 @@ namespace qeb {
 
 namespace detail {
 class TgdbBoxTree;
-}
+// The four bounds of an item's box; bound b is kept in index file b + 1.
+enum TgdbBound : uint8_t { gbLatLow, gbLatHigh, gbLongLow, gbLongHigh };
+inline constexpr int kGdbBounds = 4;
+} // namespace detail
 
 // A database is a set of seven files sharing a base name B: B.qebgi0 (index by item identifier),
 // B.qebgi1 to B.qebgi4 (indexes of LatLow, LatHigh, LongLow and LongHigh), B.qebgds (the summary,
@@ -30,16 +34,25 @@ class TgdbBoxTree;
 //
 // Robustness beyond the plain file set:
 // - Opening checks the summary (whole records, no NaN bounds) and the data file header (260
-//   bytes) and raises EQEBGeoDBError otherwise. Index files that are missing, not whole records,
-//   of another count than the summary, pointing outside it, unsorted or not matching the summary
-//   are rebuilt from the summary and rewritten.
-// - Index files are replaced atomically (a new file renamed over the old one), so a crash leaves
-//   the old or the new index; the summary is appended record by record and cut back when a write
-//   fails, so it always holds whole records.
-// - Retrievals check every offset and count against the data file's size: a damaged item gives
-//   false, never a read past the end or an allocation from an unchecked count.
-// - Garbage collection writes the new data and summary files beside the old ones and commits them
-//   through a marker file; opening completes or discards an interrupted collection.
+//   bytes) and raises EQEBGeoDBError otherwise.
+// - Opening never destroys what the index files know. Index files that name more entries than
+//   the summary holds, or an item identifier the summary lacks (an emptied, truncated or foreign
+//   summary; an interrupted LazyWrite session that deleted items), make opening fail with
+//   EQEBGeoDBError; removing the index files lets the next opening rebuild them from the
+//   summary. Index files that name no more than the summary holds but disagree with it (fewer
+//   entries after an interrupted write, unsorted, damaged entries) are rebuilt in memory only;
+//   the files are rewritten when the database is next changed (or closed after a change), and
+//   until then GetIndexRebuildPending is true. Missing index files are created at once.
+// - Index files are replaced atomically and durably (a new file flushed to the disk and renamed
+//   over the old one), so a crash or power loss leaves the old or the new index. The summary is
+//   appended record by record and cut back when a write fails, so it always holds whole
+//   records; a deletion writes the index files before the summary.
+// - Retrievals check every record against the data file: an item of an unknown kind, with a
+//   negative count, an offset inside the 260-byte header or data past the end gives false, never
+//   header bytes as coordinates, a read past the end or an allocation from an unchecked count.
+// - Garbage collection checks every record before it touches a file, writes the new data and
+//   summary files beside the old ones, flushes them to the disk and commits them through a
+//   marker file; opening completes or discards an interrupted collection.
 class TGeoDB : public TComponent {
 public:
   explicit TGeoDB(TComponent* AOwner);
@@ -62,6 +75,12 @@ public:
   void SetLazyWrite(bool Value);
 
   int32_t GetNumEntries() const { return FNumSumItems; }
+
+  // True from an opening that rebuilt disagreeing index files in memory until the rebuilt files
+  // are written: by the next change (at once, or with LazyWrite when it is switched off or the
+  // database closed), by RecalcIndexes or by SaveIndex of each rebuilt index. While it is true
+  // the index files on disk are left as they were found.
+  bool GetIndexRebuildPending() const { return FIxPending != 0; }
 
   // Progress of long operations: called with this component and a percentage, only while
   // OnPercDoneEnabled is true.
@@ -255,9 +274,16 @@ public:
   void RecalcIndexes();
 
   // Rewrites the data file with only the bytes the summary refers to, in the order of their
-  // offsets, and updates the offsets. Reports progress by bytes copied. An item whose data lies
-  // outside the data file raises `... GarbageCollection: entry <n> refers to bytes outside the
-  // data file.` and nothing is changed.
+  // offsets, and updates the offsets. Reports progress by bytes copied. Every record is checked
+  // first; a record that does not fit the data file raises `... GarbageCollection: entry <n>
+  // <what is wrong>.` and no file is touched:
+  //   - an item kind outside the known kinds;
+  //   - a data offset below -1 (-1 means no data), or inside the 260-byte header;
+  //   - a negative point count or BLOB size;
+  //   - data outside the data file (`refers to bytes outside the data file`);
+  //   - data overlapping another item's without being the same bytes;
+  //   - an item identifier used by an earlier entry, or above the data file header's highest
+  //     identifier (a summary that belongs to another data file).
   void GarbageCollection();
 
   // A readable text dump of the header, every record and the five indexes.
@@ -274,18 +300,30 @@ public:
                                       double LongHigh, TgdbItemSet Kinds = gdbAllKinds) const;
 
 protected:
-  // Appends any kind of item (see the Add methods); SourceFile is the file a BLOB is read from
-  // when BLOBFromFile is set. Returns the new entry number, -1 while no database is open.
-  int32_t AddData(TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine, TgdbItem ItemType,
-                  uint8_t ClassNumber, TDateTime Date, int32_t StateFlag, float LatLow,
-                  float LatHigh, float LongLow, float LongHigh, float Altitude, int32_t UserTag,
-                  const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData,
-                  bool BLOBFromFile, const std::string& SourceFile = {});
-  void ReplaceData(int32_t DBEntry, TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
-                   TgdbItem ItemType, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
-                   float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
-                   int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
-                   int32_t SizeOfBLOBData, bool BLOBFromFile, const std::string& SourceFile = {});
+  // Everything an item is added or replaced with. The pointers refer to the caller's data for
+  // the duration of the call; a null Polygon or MInfo stands for none.
+  struct TgdbItemArgs {
+    TgdbName Name;
+    const TgdbPolygon* Polygon = nullptr;
+    bool ClosedLine = false;
+    TgdbItem ItemType = gitUndefined;
+    uint8_t ClassNumber = 0;
+    TDateTime Date = 0;
+    int32_t StateFlag = 0;
+    float LatLow = 0, LatHigh = 0, LongLow = 0, LongHigh = 0;
+    float Altitude = 0;
+    int32_t UserTag = 0;
+    const TMetaInfo* MInfo = nullptr;
+    const void* PBLOBData = nullptr;
+    int32_t SizeOfBLOBData = 0;
+    bool BLOBFromFile = false;
+    // The file a BLOB is read from when BLOBFromFile is set (empty: MInfo's FilePath).
+    std::string SourceFile = {};
+  };
+  // Appends any kind of item (see the Add methods). Returns the new entry number, -1 while no
+  // database is open.
+  int32_t AddData(const TgdbItemArgs& Item);
+  void ReplaceData(int32_t DBEntry, const TgdbItemArgs& Item);
   // Index maintenance of one entry (1-based); the arrays must have room (insertion) as the
   // callers arrange.
   void InsertIntoIndex(int32_t DBEntry, const TgdbData& GdbData);
@@ -303,22 +341,22 @@ private:
   void OpenFiles(const std::string& Name);
   void WriteHeader(const char* Operation);
   void WriteAllIndexes();
+  // The index writes that closing, destruction and switching LazyWrite off owe: all five with
+  // LazyWrite, the rebuilt ones after a change; none for an unchanged database whose rebuilt
+  // indexes are pending.
+  void WriteIndexesOnClose();
   void CloseCachedFiles() noexcept;
   // Applies the index insertions that AddData deferred (entries FIxCount..NumEntries-1).
   void FlushPendingIndex() const;
   void RebuildIndex(int32_t i) const;
   void InvalidateBoxTree() const;
   // Builds the record of a new or replacing item and appends its data to the data file.
-  TgdbData BuildItem(const char* Operation, int32_t ItemId, const TgdbName& Name,
-                     const TgdbPolygon& Polygon, bool ClosedLine, TgdbItem ItemType,
-                     uint8_t ClassNumber, TDateTime Date, int32_t StateFlag, float LatLow,
-                     float LatHigh, float LongLow, float LongHigh, float Altitude, int32_t UserTag,
-                     const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData,
+  TgdbData BuildItem(const char* Operation, int32_t ItemId, const TgdbItemArgs& Item,
                      TSource* Source);
   // Refuses bad arguments before anything is written.
-  void CheckItemArgs(const char* Operation, const TgdbPolygon& Polygon, TgdbItem ItemType,
-                     float LatLow, float LatHigh, float LongLow, float LongHigh,
-                     const void* PBLOBData, int32_t SizeOfBLOBData, bool BLOBFromFile) const;
+  void CheckItemArgs(const char* Operation, const TgdbItemArgs& Item) const;
+  // The file a BLOB item is read from.
+  static std::string SourcePath(const TgdbItemArgs& Item);
   void OpenSource(const char* Operation, const std::string& Path, TSource& Source) const;
   void WriteSummaryRecord(int32_t Position, const TgdbData& Rec, bool Append);
   // The entry (0-based) when DBEntry (clamped below to 1) exists, else -1.
@@ -333,8 +371,12 @@ private:
   // The indexes and the number of entries they hold; AddData defers insertions until an index is
   // read, saved or changed otherwise, and then inserts the whole batch at once.
   mutable TIxItemIDRecArray FIx0ItemId;
-  mutable TIxLLRecArray FIx1LatLo, FIx2LatHi, FIx3LongLo, FIx4LongHi;
+  mutable std::array<TIxLLRecArray, detail::kGdbBounds> FIxLL; // by detail::TgdbBound
   mutable int32_t FIxCount = 0;
+  // Bit i: index i was rebuilt in memory on opening and its file not yet rewritten.
+  uint8_t FIxPending = 0;
+  // The open database has been changed (a write other than the indexes').
+  bool FChanged = false;
   TOnPercentDoneEvent FOnPercentDone;
   bool FOnPercDoneEnabled = true;
   TgdbSystemData FSystemData;

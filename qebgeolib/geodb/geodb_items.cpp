@@ -77,34 +77,32 @@ bool SameName(std::string_view A, std::string_view B) {
   return true;
 }
 
-// The data of an entry lie inside a file of FileSize bytes.
+// The data of an entry lie between the header and the end of a file of FileSize bytes.
 bool PolygonInFile(const TgdbData& D, int64_t FileSize) {
-  return D.BlobOffset >= 0 && D.NumPoints >= 0 &&
-         int64_t{D.BlobOffset} + int64_t{D.NumPoints} * 8 <= FileSize;
+  return D.NumPoints >= 0 && GdbRangeInFile(D.BlobOffset, int64_t{D.NumPoints} * 8, FileSize);
 }
 bool MetaInFile(const TgdbData& D, int64_t FileSize) {
-  return D.BlobOffset >= 0 && int64_t{D.BlobOffset} + kGdbMetaSize <= FileSize;
+  return GdbRangeInFile(D.BlobOffset, kGdbMetaSize, FileSize);
 }
 bool BlobInFile(const TgdbData& D, int64_t FileSize) {
-  return MetaInFile(D, FileSize) && D.Size >= 0 &&
-         int64_t{D.BlobOffset} + kGdbMetaSize + D.Size <= FileSize;
+  return D.Size >= 0 && GdbRangeInFile(D.BlobOffset, int64_t{kGdbMetaSize} + D.Size, FileSize);
 }
 
 } // namespace
 
 // ---- Building and appending items ----
 
-void TGeoDB::CheckItemArgs(const char* Operation, const TgdbPolygon& Polygon, TgdbItem ItemType,
-                           float LatLow, float LatHigh, float LongLow, float LongHigh,
-                           const void* PBLOBData, int32_t SizeOfBLOBData, bool BLOBFromFile) const {
+void TGeoDB::CheckItemArgs(const char* Operation, const TgdbItemArgs& Item) const {
   const std::string Op(Operation);
-  if (IsPolygonKind(ItemType)) {
-    if (Polygon.size() > static_cast<std::size_t>(kMaxInt32)) Fail(Op + ": too many points.");
+  if (IsPolygonKind(Item.ItemType)) {
+    if (Item.Polygon != nullptr && Item.Polygon->size() > static_cast<std::size_t>(kMaxInt32))
+      Fail(Op + ": too many points.");
     return; // the bounds come from the points
   }
-  if (AnyNaN(LatLow, LatHigh, LongLow, LongHigh)) Fail(Op + ": invalid bounds.");
-  if (ItemType == gitBLOB && !BLOBFromFile &&
-      (SizeOfBLOBData < 0 || (SizeOfBLOBData > 0 && PBLOBData == nullptr)))
+  if (AnyNaN(Item.LatLow, Item.LatHigh, Item.LongLow, Item.LongHigh))
+    Fail(Op + ": invalid bounds.");
+  if (Item.ItemType == gitBLOB && !Item.BLOBFromFile &&
+      (Item.SizeOfBLOBData < 0 || (Item.SizeOfBLOBData > 0 && Item.PBLOBData == nullptr)))
     Fail(Op + ": invalid BLOB data.");
 }
 
@@ -119,25 +117,25 @@ void TGeoDB::OpenSource(const char* Operation, const std::string& Path, TSource&
     Source.Date = GdbUnixToDateTime(St.st_mtim.tv_sec, St.st_mtim.tv_nsec);
 }
 
-TgdbData TGeoDB::BuildItem(const char* Operation, int32_t ItemId, const TgdbName& Name,
-                           const TgdbPolygon& Polygon, bool ClosedLine, TgdbItem ItemType,
-                           uint8_t ClassNumber, TDateTime Date, int32_t StateFlag, float LatLow,
-                           float LatHigh, float LongLow, float LongHigh, float Altitude,
-                           int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
-                           int32_t SizeOfBLOBData, TSource* Source) {
+TgdbData TGeoDB::BuildItem(const char* Operation, int32_t ItemId, const TgdbItemArgs& Item,
+                           TSource* Source) {
+  const TgdbPolygon& Polygon = Item.Polygon != nullptr ? *Item.Polygon : NoPoints();
+  const TMetaInfo& MInfo = Item.MInfo != nullptr ? *Item.MInfo : NoMeta();
+  const TgdbItem ItemType = Item.ItemType;
+  const int32_t SizeOfBLOBData = Item.SizeOfBLOBData;
   TgdbData R;
-  R.Name = BlankName(Name);
+  R.Name = BlankName(Item.Name);
   R.BlobOffset = -1;
   R.ItemId = ItemId;
-  R.Altitude = Altitude;
-  R.ClassFlag = ClassNumber;
-  R.Tag = UserTag;
-  R.Date = Date;
-  R.StateFlag = StateFlag;
-  R.LatLow = LatLow;
-  R.LatHigh = LatHigh;
-  R.LongLow = LongLow;
-  R.LongHigh = LongHigh;
+  R.Altitude = Item.Altitude;
+  R.ClassFlag = Item.ClassNumber;
+  R.Tag = Item.UserTag;
+  R.Date = Item.Date;
+  R.StateFlag = Item.StateFlag;
+  R.LatLow = Item.LatLow;
+  R.LatHigh = Item.LatHigh;
+  R.LongLow = Item.LongLow;
+  R.LongHigh = Item.LongHigh;
   R.ItemKind = ItemType;
 
   // Appends at the end of the data file; a failed write cuts the file back, so no half item
@@ -159,7 +157,7 @@ TgdbData TGeoDB::BuildItem(const char* Operation, int32_t ItemId, const TgdbName
   };
 
   if (IsPolygonKind(ItemType)) {
-    R.Closed = ClosedLine;
+    R.Closed = Item.ClosedLine;
     R.LatLow = 90;
     R.LatHigh = -90;
     R.LongLow = 180;
@@ -201,7 +199,7 @@ TgdbData TGeoDB::BuildItem(const char* Operation, int32_t ItemId, const TgdbName
     R.Size = SizeOfBLOBData;
     Append([&](TFileStream& F) {
       F.WriteBuffer(&MInfo, sizeof MInfo);
-      const auto* P = static_cast<const uint8_t*>(PBLOBData);
+      const auto* P = static_cast<const uint8_t*>(Item.PBLOBData);
       int64_t Off = 0;
       for (int64_t k = 1; Off + kGdbBlock <= SizeOfBLOBData; ++k, Off += kGdbBlock) {
         F.WriteBuffer(P + Off, kGdbBlock);
@@ -214,6 +212,7 @@ TgdbData TGeoDB::BuildItem(const char* Operation, int32_t ItemId, const TgdbName
 }
 
 void TGeoDB::WriteSummaryRecord(int32_t Position, const TgdbData& Rec, bool Append) {
+  FChanged = true;
   TFileUse F(FSumFile, FNameGDS, true, FLazyWrite);
   const int64_t At = int64_t{Position} * kGdbRecordSize;
   F->Seek(At, soFromBeginning);
@@ -229,20 +228,14 @@ void TGeoDB::WriteSummaryRecord(int32_t Position, const TgdbData& Rec, bool Appe
   }
 }
 
-int32_t TGeoDB::AddData(TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
-                        TgdbItem ItemType, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
-                        float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
-                        int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
-                        int32_t SizeOfBLOBData, bool BLOBFromFile, const std::string& SourceFile) {
+int32_t TGeoDB::AddData(const TgdbItemArgs& Item) {
   if (!IsOpen()) return -1;
   if (FNumSumItems == kMaxInt32) Fail("AddData: the database is full.");
-  CheckItemArgs("AddData", Polygon, ItemType, LatLow, LatHigh, LongLow, LongHigh, PBLOBData,
-                SizeOfBLOBData, BLOBFromFile);
+  CheckItemArgs("AddData", Item);
   // The source is opened first: a missing file changes nothing.
   TSource Source;
-  const bool FromFile = ItemType == gitBLOB && BLOBFromFile;
-  if (FromFile)
-    OpenSource("AddData", SourceFile.empty() ? MInfo.FilePath.ToString() : SourceFile, Source);
+  const bool FromFile = Item.ItemType == gitBLOB && Item.BLOBFromFile;
+  if (FromFile) OpenSource("AddData", SourcePath(Item), Source);
   // Room for the record before the files change, so that memory and files stay alike.
   if (FSumData.size() == FSumData.capacity()) FSumData.reserve(FSumData.size() * 2 + 16);
 
@@ -250,9 +243,7 @@ int32_t TGeoDB::AddData(TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedL
   ++FSystemData.HighestID;
   WriteHeader("AddData");
   const TgdbData Rec =
-      BuildItem("AddData", FSystemData.HighestID, Name, Polygon, ClosedLine, ItemType, ClassNumber,
-                Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo,
-                PBLOBData, SizeOfBLOBData, FromFile ? &Source : nullptr);
+      BuildItem("AddData", FSystemData.HighestID, Item, FromFile ? &Source : nullptr);
   WriteSummaryRecord(FNumSumItems, Rec, true);
   FSumData.push_back(Rec);
   ++FNumSumItems;
@@ -262,27 +253,18 @@ int32_t TGeoDB::AddData(TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedL
   return FNumSumItems;
 }
 
-void TGeoDB::ReplaceData(int32_t DBEntry, TgdbName& Name, const TgdbPolygon& Polygon,
-                         bool ClosedLine, TgdbItem ItemType, uint8_t ClassNumber, TDateTime Date,
-                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
-                         float LongHigh, float Altitude, int32_t UserTag, const TMetaInfo& MInfo,
-                         const void* PBLOBData, int32_t SizeOfBLOBData, bool BLOBFromFile,
-                         const std::string& SourceFile) {
+void TGeoDB::ReplaceData(int32_t DBEntry, const TgdbItemArgs& Item) {
   if (!IsOpen() || DBEntry < 1 || DBEntry > FNumSumItems) return;
-  CheckItemArgs("ReplaceData", Polygon, ItemType, LatLow, LatHigh, LongLow, LongHigh, PBLOBData,
-                SizeOfBLOBData, BLOBFromFile);
+  CheckItemArgs("ReplaceData", Item);
   TSource Source;
-  const bool FromFile = ItemType == gitBLOB && BLOBFromFile;
-  if (FromFile)
-    OpenSource("ReplaceData", SourceFile.empty() ? MInfo.FilePath.ToString() : SourceFile, Source);
+  const bool FromFile = Item.ItemType == gitBLOB && Item.BLOBFromFile;
+  if (FromFile) OpenSource("ReplaceData", SourcePath(Item), Source);
   FlushPendingIndex();
 
   Report(0);
   const auto E = static_cast<std::size_t>(DBEntry - 1);
   const TgdbData Rec =
-      BuildItem("ReplaceData", FSumData[E].ItemId, Name, Polygon, ClosedLine, ItemType, ClassNumber,
-                Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo,
-                PBLOBData, SizeOfBLOBData, FromFile ? &Source : nullptr);
+      BuildItem("ReplaceData", FSumData[E].ItemId, Item, FromFile ? &Source : nullptr);
   WriteSummaryRecord(DBEntry - 1, Rec, false);
   FSumData[E] = Rec;
   RemoveIndexEntries(DBEntry);
@@ -295,17 +277,13 @@ void TGeoDB::ReplaceData(int32_t DBEntry, TgdbName& Name, const TgdbPolygon& Pol
 void TGeoDB::DeleteData(int32_t DbEntry) {
   if (!IsOpen() || DbEntry < 1 || DbEntry > FNumSumItems) return;
   FlushPendingIndex();
+  FChanged = true;
   const int32_t Last = FNumSumItems - 1;
-  {
-    // The last record moves into the gap, then the file loses its last record: a crash between
-    // the two leaves the moved item twice, never an item lost.
-    TFileUse F(FSumFile, FNameGDS, true, FLazyWrite);
-    F->Seek(int64_t{DbEntry - 1} * kGdbRecordSize, soFromBeginning);
-    F->WriteBuffer(&FSumData[static_cast<std::size_t>(Last)], kGdbRecordSize);
-    F->SetSize(int64_t{Last} * kGdbRecordSize);
-  }
-  FSumData[static_cast<std::size_t>(DbEntry - 1)] = FSumData[static_cast<std::size_t>(Last)];
-  FSumData.pop_back();
+  // The indexes change first and their files are written before the summary: interrupted in
+  // between, the files name fewer entries than the summary, which opening mends (the deletion
+  // is undone), never more, which it refuses. A failure restores the indexes in memory.
+  const TIxItemIDRecArray Saved0 = FIx0ItemId;
+  const std::array<TIxLLRecArray, kGdbBounds> SavedLL = FIxLL;
   RemoveIndexEntries(DbEntry);
   auto Renumber = [&](auto& Ix) {
     for (std::size_t p = 0; p < static_cast<std::size_t>(FNumSumItems) && p < Ix.size(); ++p)
@@ -316,14 +294,26 @@ void TGeoDB::DeleteData(int32_t DbEntry) {
     Ix.resize(static_cast<std::size_t>(Last));
   };
   Renumber(FIx0ItemId);
-  Renumber(FIx1LatLo);
-  Renumber(FIx2LatHi);
-  Renumber(FIx3LongLo);
-  Renumber(FIx4LongHi);
+  for (TIxLLRecArray& Ix : FIxLL)
+    Renumber(Ix);
+  try {
+    if (!FLazyWrite) WriteAllIndexes();
+    // The last record moves into the gap, then the file loses its last record: a crash between
+    // the two leaves the moved item twice, never an item lost.
+    TFileUse F(FSumFile, FNameGDS, true, FLazyWrite);
+    F->Seek(int64_t{DbEntry - 1} * kGdbRecordSize, soFromBeginning);
+    F->WriteBuffer(&FSumData[static_cast<std::size_t>(Last)], kGdbRecordSize);
+    F->SetSize(int64_t{Last} * kGdbRecordSize);
+  } catch (...) {
+    FIx0ItemId = Saved0;
+    FIxLL = SavedLL;
+    throw;
+  }
+  FSumData[static_cast<std::size_t>(DbEntry - 1)] = FSumData[static_cast<std::size_t>(Last)];
+  FSumData.pop_back();
   FNumSumItems = Last;
   FIxCount = Last;
   InvalidateBoxTree();
-  if (!FLazyWrite) WriteAllIndexes();
 }
 
 void TGeoDB::UpdateBasicData(int32_t DbEntry, const TgdbData& GdbData) {
@@ -357,64 +347,133 @@ void TGeoDB::UpdateBasicData(int32_t DbEntry, const TgdbData& GdbData) {
   if (!FLazyWrite) WriteAllIndexes();
 }
 
+std::string TGeoDB::SourcePath(const TgdbItemArgs& Item) {
+  if (!Item.SourceFile.empty() || Item.MInfo == nullptr) return Item.SourceFile;
+  return Item.MInfo->FilePath.ToString();
+}
+
 // ---- Typed adding and replacing ----
 
 int32_t TGeoDB::AddBorder(const std::string& Name, const TgdbPolygon& Polygon, bool ClosedLine,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, ClosedLine, gitBorder, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ClosedLine = ClosedLine,
+                  .ItemType = gitBorder,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddCity(const std::string& Name, const TgdbPolygon& Polygon, bool ClosedLine,
                         TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                         float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                         int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, ClosedLine, gitCity, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ClosedLine = ClosedLine,
+                  .ItemType = gitCity,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddLake(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, true, gitLake, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ClosedLine = true,
+                  .ItemType = gitLake,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddRiver(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, false, gitRiver, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ItemType = gitRiver,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddRoad(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, false, gitRoad, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ItemType = gitRoad,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddRoute(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, Polygon, false, gitRoute, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .Polygon = &Polygon,
+                  .ItemType = gitRoute,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddTown(const std::string& Name, TDateTime Date, int32_t StateFlag,
                         TSCoords Location, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, NoPoints(), false, gitTown, ClassNumber, Date, StateFlag, Location.Latit,
-                 Location.Latit, Location.Longit, Location.Longit, Altitude, UserTag, NoMeta(),
-                 nullptr, 0, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .ItemType = gitTown,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = Location.Latit,
+                  .LatHigh = Location.Latit,
+                  .LongLow = Location.Longit,
+                  .LongHigh = Location.Longit,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag});
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag,
@@ -430,9 +489,20 @@ int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInD
                         const TMetaInfo& MInfo) {
   TMetaInfo M = MInfo;
   M.FilePath = TShortString<127>::FromString(FileName);
-  TgdbName N = TgdbName::FromString(StripPath(FNameInDB));
-  return AddData(N, NoPoints(), false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, M, nullptr, 0, true, FileName);
+  return AddData({.Name = TgdbName::FromString(StripPath(FNameInDB)),
+                  .ItemType = gitBLOB,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag,
+                  .MInfo = &M,
+                  .BLOBFromFile = true,
+                  .SourceFile = FileName});
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInDB,
@@ -453,9 +523,20 @@ int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFl
                         float LatHigh, float LongLow, float LongHigh, float Altitude,
                         uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
                         const void* PBLOBData, int32_t SizeOfBLOBData) {
-  TgdbName N = TgdbName::FromString(Name);
-  return AddData(N, NoPoints(), false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  return AddData({.Name = TgdbName::FromString(Name),
+                  .ItemType = gitBLOB,
+                  .ClassNumber = ClassNumber,
+                  .Date = Date,
+                  .StateFlag = StateFlag,
+                  .LatLow = LatLow,
+                  .LatHigh = LatHigh,
+                  .LongLow = LongLow,
+                  .LongHigh = LongHigh,
+                  .Altitude = Altitude,
+                  .UserTag = UserTag,
+                  .MInfo = &MInfo,
+                  .PBLOBData = PBLOBData,
+                  .SizeOfBLOBData = SizeOfBLOBData});
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
@@ -471,63 +552,127 @@ void TGeoDB::ReplaceBorder(int32_t DBEntry, const std::string& Name, const TgdbP
                            bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                            float LatHigh, float LongLow, float LongHigh, float Altitude,
                            uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, ClosedLine, gitBorder, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ClosedLine = ClosedLine,
+                        .ItemType = gitBorder,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceCity(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                          float LatHigh, float LongLow, float LongHigh, float Altitude,
                          uint8_t ClassNumber, int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, ClosedLine, gitCity, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ClosedLine = ClosedLine,
+                        .ItemType = gitCity,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceLake(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, true, gitLake, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ClosedLine = true,
+                        .ItemType = gitLake,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceRiver(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, false, gitRiver, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ItemType = gitRiver,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceRoad(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, false, gitRoad, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ItemType = gitRoad,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceRoute(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, Polygon, false, gitRoute, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMeta(), nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .Polygon = &Polygon,
+                        .ItemType = gitRoute,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceTown(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, TSCoords Location, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, NoPoints(), false, gitTown, ClassNumber, Date, StateFlag, Location.Latit,
-              Location.Latit, Location.Longit, Location.Longit, Altitude, UserTag, NoMeta(),
-              nullptr, 0, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .ItemType = gitTown,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = Location.Latit,
+                        .LatHigh = Location.Latit,
+                        .LongLow = Location.Longit,
+                        .LongHigh = Location.Longit,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag});
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime Date,
@@ -536,18 +681,40 @@ void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime
                          const TMetaInfo& MInfo) {
   TMetaInfo M = MInfo;
   M.FilePath = TShortString<127>::FromString(FileName);
-  TgdbName N = TgdbName::FromString(StripPath(FileName));
-  ReplaceData(DBEntry, N, NoPoints(), false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, M, nullptr, 0, true, FileName);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(StripPath(FileName)),
+                        .ItemType = gitBLOB,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag,
+                        .MInfo = &M,
+                        .BLOBFromFile = true,
+                        .SourceFile = FileName});
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData) {
-  TgdbName N = TgdbName::FromString(Name);
-  ReplaceData(DBEntry, N, NoPoints(), false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
+                        .ItemType = gitBLOB,
+                        .ClassNumber = ClassNumber,
+                        .Date = Date,
+                        .StateFlag = StateFlag,
+                        .LatLow = LatLow,
+                        .LatHigh = LatHigh,
+                        .LongLow = LongLow,
+                        .LongHigh = LongHigh,
+                        .Altitude = Altitude,
+                        .UserTag = UserTag,
+                        .MInfo = &MInfo,
+                        .PBLOBData = PBLOBData,
+                        .SizeOfBLOBData = SizeOfBLOBData});
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
@@ -706,6 +873,7 @@ bool TGeoDB::UpdateMetaInfo(int32_t DBEntry, const TMetaInfo& MetaInfo) {
   if (D.ItemKind != gitBLOB) return false;
   TFileUse F(FDataFile, FNameGDD, true, FLazyWrite);
   if (!MetaInFile(D, F->GetSize())) return false;
+  FChanged = true;
   F->Seek(D.BlobOffset, soFromBeginning);
   F->WriteBuffer(&MetaInfo, sizeof MetaInfo);
   return true;

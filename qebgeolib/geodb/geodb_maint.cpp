@@ -1,4 +1,4 @@
-// TGeoDB: box queries, garbage collection of the data file and the debug dump.
+// TGeoDB: garbage collection of the data file and the debug dump.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -17,22 +17,6 @@ using namespace detail; // the internal pieces of this module
 
 namespace {
 
-constexpr float kFltMax = std::numeric_limits<float>::max();
-constexpr float kInf = std::numeric_limits<float>::infinity();
-
-// The window's bounds as floats, one float step wider than the nearest float, so that a stored
-// bound rounded from a value on the window's edge is inside.
-float WidenDown(double V) {
-  if (!(V > -kFltMax)) return -kInf;
-  if (V > kFltMax) return kFltMax;
-  return std::nextafter(static_cast<float>(V), -kInf);
-}
-float WidenUp(double V) {
-  if (!(V < kFltMax)) return kInf;
-  if (V < -kFltMax) return -kFltMax;
-  return std::nextafter(static_cast<float>(V), kInf);
-}
-
 std::string Num(double V) {
   char Buf[64];
   auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
@@ -46,40 +30,17 @@ std::string Num(float V) {
 
 } // namespace
 
-// ---- Box queries ----
-
-void TGeoDB::FindItemsInBox(double LatLow, double LatHigh, double LongLow, double LongHigh,
-                            TgdbItemSet Kinds, std::vector<int32_t>& Entries) const {
-  Entries.clear();
-  if (!(LatLow <= LatHigh) || !(LongLow <= LongHigh) || FNumSumItems == 0) return;
-  const float La = WidenDown(LatLow), Lb = WidenUp(LatHigh);
-  const float Oa = WidenDown(LongLow), Ob = WidenUp(LongHigh);
-  if (!FBoxTree) FBoxTree = std::make_unique<TgdbBoxTree>();
-  // Items added after the tree was built are scanned one by one until they are many enough
-  // for a rebuild to pay.
-  const int32_t Tail = FNumSumItems - FBoxTree->Covered();
-  if (!FBoxTree->Built() || Tail > std::max(4096, FBoxTree->Covered() / 8))
-    FBoxTree->Build(FSumData.data(), FNumSumItems);
-  FBoxTree->Query(La, Lb, Oa, Ob, Kinds, Entries);
-  for (int32_t E = FBoxTree->Covered(); E < FNumSumItems; ++E) {
-    const TgdbData& D = FSumData[static_cast<std::size_t>(E)];
-    if (D.LatLow <= D.LatHigh && D.LongLow <= D.LongHigh && D.LatLow <= Lb && D.LatHigh >= La &&
-        D.LongLow <= Ob && D.LongHigh >= Oa && (Kinds & gdbKind(D.ItemKind)))
-      Entries.push_back(E);
-  }
-  FBoxTree->SortAscending(Entries, FNumSumItems);
-  for (int32_t& E : Entries)
-    ++E;
-}
-
-std::vector<int32_t> TGeoDB::FindItemsInBox(double LatLow, double LatHigh, double LongLow,
-                                            double LongHigh, TgdbItemSet Kinds) const {
-  std::vector<int32_t> Entries;
-  FindItemsInBox(LatLow, LatHigh, LongLow, LongHigh, Kinds, Entries);
-  return Entries;
-}
-
 // ---- Garbage collection ----
+
+void (*detail::GdbCommitProbe)(int32_t Step) = nullptr;
+
+namespace {
+
+void CommitStep(int32_t Step) {
+  if (GdbCommitProbe != nullptr) GdbCommitProbe(Step);
+}
+
+} // namespace
 
 void TGeoDB::GarbageCollection() {
   if (!IsOpen()) return;
@@ -88,30 +49,69 @@ void TGeoDB::GarbageCollection() {
   const std::string B = StripExtension(FNameGDS);
   TFileStream Src(FNameGDD, fmOpenRead);
   const int64_t FileSize = Src.GetSize();
+  TgdbSystemData OnDisk;
+  if (Src.Read(&OnDisk, sizeof OnDisk) != static_cast<int64_t>(sizeof OnDisk))
+    Fail("GarbageCollection: the data file is shorter than its 260-byte header.");
 
+  // Every record is checked before anything is written: the collection keeps only the bytes the
+  // summary names, so a record that names the wrong bytes would cost the real ones.
+  auto Refuse = [&](int32_t E, const std::string& What) {
+    Fail("GarbageCollection: entry " + std::to_string(E + 1) + " " + What + ".");
+  };
   struct TPiece {
     int64_t Offset, Length;
     int32_t Entry;
   };
   std::vector<TPiece> Pieces;
+  std::vector<std::pair<int32_t, int32_t>> Ids; // identifier, entry
   for (int32_t E = 0; E < FNumSumItems; ++E) {
     const TgdbData& D = FSumData[static_cast<std::size_t>(E)];
-    if (D.BlobOffset < 0 || !(IsPolygonKind(D.ItemKind) || D.ItemKind == gitBLOB)) continue;
-    const int64_t Length =
-        D.ItemKind == gitBLOB ? int64_t{kGdbMetaSize} + D.Size : int64_t{D.NumPoints} * 8;
-    if (Length < 0 || D.BlobOffset + Length > FileSize)
-      Fail("GarbageCollection: entry " + std::to_string(E + 1) +
-           " refers to bytes outside the data file.");
+    if (D.ItemKind > gitUndefined)
+      Refuse(E, "has the unknown item kind " + std::to_string(D.ItemKind));
+    // Identifiers are given out through the header before a record is written.
+    if (D.ItemId > OnDisk.HighestID)
+      Refuse(E, "has the item identifier " + std::to_string(D.ItemId) +
+                    ", above the highest identifier " + std::to_string(OnDisk.HighestID) +
+                    " of the data file: the summary file belongs to another database");
+    Ids.emplace_back(D.ItemId, E);
+    if (!(IsPolygonKind(D.ItemKind) || D.ItemKind == gitBLOB) || D.BlobOffset == -1) continue;
+    if (D.BlobOffset < 0) Refuse(E, "has the negative data offset " + std::to_string(D.BlobOffset));
+    if (D.BlobOffset < kGdbHeaderSize)
+      Refuse(E, "has its data inside the 260-byte header (offset " + std::to_string(D.BlobOffset) +
+                    ")");
+    const bool Blob = D.ItemKind == gitBLOB;
+    if (D.NumPoints < 0)
+      Refuse(E, std::string(Blob ? "has the negative size " : "has the negative point count ") +
+                    std::to_string(D.NumPoints));
+    const int64_t Length = Blob ? int64_t{kGdbMetaSize} + D.Size : int64_t{D.NumPoints} * 8;
+    if (!GdbRangeInFile(D.BlobOffset, Length, FileSize))
+      Refuse(E, "refers to bytes outside the data file");
     Pieces.push_back({D.BlobOffset, Length, E});
   }
+  std::sort(Ids.begin(), Ids.end());
+  for (std::size_t i = 1; i < Ids.size(); ++i)
+    if (Ids[i].first == Ids[i - 1].first)
+      Refuse(std::max(Ids[i].second, Ids[i - 1].second),
+             "has the item identifier " + std::to_string(Ids[i].first) + " of entry " +
+                 std::to_string(std::min(Ids[i].second, Ids[i - 1].second) + 1));
   std::sort(Pieces.begin(), Pieces.end(), [](const TPiece& A, const TPiece& C) {
     return A.Offset != C.Offset ? A.Offset < C.Offset : A.Length < C.Length;
   });
-  int64_t Total = 0;
-  for (std::size_t i = 0; i < Pieces.size(); ++i)
-    if (i == 0 || Pieces[i].Offset != Pieces[i - 1].Offset ||
-        Pieces[i].Length != Pieces[i - 1].Length)
-      Total += Pieces[i].Length;
+  // Items never share bytes, except entries naming one and the same range (possible in
+  // foreign files), which keep sharing it.
+  int64_t Total = 0, End = 0;
+  for (std::size_t i = 0; i < Pieces.size(); ++i) {
+    const TPiece& P = Pieces[i];
+    if (i > 0 && P.Offset == Pieces[i - 1].Offset && P.Length == Pieces[i - 1].Length) continue;
+    if (P.Offset < End) {
+      const auto Other =
+          std::find_if(Pieces.begin(), Pieces.begin() + static_cast<std::ptrdiff_t>(i),
+                       [&](const TPiece& Q) { return Q.Offset + Q.Length > P.Offset; });
+      Refuse(P.Entry, "shares bytes with entry " + std::to_string(Other->Entry + 1));
+    }
+    End = P.Offset + P.Length;
+    Total += P.Length;
+  }
 
   Report(0);
   std::vector<TgdbData> NewSum(FSumData.begin(), FSumData.begin() + FNumSumItems);
@@ -123,7 +123,6 @@ void TGeoDB::GarbageCollection() {
     int64_t Pos = kGdbHeaderSize, Copied = 0;
     for (std::size_t i = 0; i < Pieces.size(); ++i) {
       const TPiece& P = Pieces[i];
-      // Entries sharing one byte range (possible in foreign files) keep sharing it.
       if (i > 0 && P.Offset == Pieces[i - 1].Offset && P.Length == Pieces[i - 1].Length) {
         NewSum[static_cast<std::size_t>(P.Entry)].BlobOffset =
             NewSum[static_cast<std::size_t>(Pieces[i - 1].Entry)].BlobOffset;
@@ -141,6 +140,7 @@ void TGeoDB::GarbageCollection() {
       }
       Pos += P.Length;
     }
+    CommitStep(0);
     TFileStream Sum(NewSummary, fmCreate);
     Sum.WriteBuffer(NewSum.data(), static_cast<int64_t>(NewSum.size()) * kGdbRecordSize);
   } catch (...) {
@@ -148,12 +148,31 @@ void TGeoDB::GarbageCollection() {
     DeleteFile(NewSummary);
     throw;
   }
-  // From here on the collection is committed: the marker makes the next opening finish the two
-  // renames should this process stop before it does.
-  { TFileStream Marker(GdbGcMarker(B), fmCreate); }
-  GdbRenameOver(NewData, FNameGDD);
-  GdbRenameOver(NewSummary, FNameGDS);
-  DeleteFile(GdbGcMarker(B));
+  FChanged = true;
+  // The marker commits the collection, so both new files must be on the disk before it is: the
+  // next opening finishes the renames should this process or the machine stop before they are
+  // done, and discards the new files while there is no marker.
+  const std::string Marker = GdbGcMarker(B);
+  try {
+    CommitStep(1);
+    SyncFileToDisk(NewData);
+    SyncFileToDisk(NewSummary);
+    CommitStep(2);
+    { TFileStream Created(Marker, fmCreate); }
+    SyncFileToDisk(Marker);
+    SyncFileToDisk(ExtractFilePath(Marker).empty() ? std::string(".") : ExtractFilePath(Marker));
+  } catch (...) {
+    DeleteFile(Marker);
+    DeleteFile(NewData);
+    DeleteFile(NewSummary);
+    throw;
+  }
+  CommitStep(3);
+  RenameFileReplacing(NewData, FNameGDD);
+  CommitStep(4);
+  RenameFileReplacing(NewSummary, FNameGDS);
+  CommitStep(5);
+  DeleteFile(Marker);
   std::copy(NewSum.begin(), NewSum.end(), FSumData.begin());
   Report(100);
 }
@@ -192,14 +211,14 @@ void TGeoDB::ExportDataDebug(const std::string& FName) {
   for (std::size_t p = 0; p < FIx0ItemId.size(); ++p)
     T.WriteLn(std::to_string(p + 1) + ": " + std::to_string(FIx0ItemId[p].ItemID) + " " +
               std::to_string(FIx0ItemId[p].index + 1));
-  const char* Names[5] = {"", "LatLow", "LatHigh", "LongLow", "LongHigh"};
-  const TIxLLRecArray* LL[5] = {nullptr, &FIx1LatLo, &FIx2LatHi, &FIx3LongLo, &FIx4LongHi};
-  for (int i = 1; i < 5; ++i) {
+  const char* Names[kGdbBounds] = {"LatLow", "LatHigh", "LongLow", "LongHigh"};
+  for (int b = 0; b < kGdbBounds; ++b) {
+    const TIxLLRecArray& Ix = FIxLL[static_cast<std::size_t>(b)];
     T.WriteLn();
-    T.WriteLn("Index " + std::to_string(i) + " " + Names[i] + " (position: value entry)");
-    for (std::size_t p = 0; p < LL[i]->size(); ++p)
-      T.WriteLn(std::to_string(p + 1) + ": " + Num((*LL[i])[p].LLValue) + " " +
-                std::to_string((*LL[i])[p].index + 1));
+    T.WriteLn("Index " + std::to_string(b + 1) + " " + Names[b] + " (position: value entry)");
+    for (std::size_t p = 0; p < Ix.size(); ++p)
+      T.WriteLn(std::to_string(p + 1) + ": " + Num(Ix[p].LLValue) + " " +
+                std::to_string(Ix[p].index + 1));
   }
   T.Close();
 }

@@ -13,6 +13,7 @@
 #include <random>
 #include <thread>
 
+#include "qebgeolib/geodb/detail/fileset.h"
 #include "qebgeolib/geodb/geodb.h"
 #include "tests/geodb/testutil.h"
 
@@ -23,6 +24,9 @@ using namespace qeb::test;
 namespace fs = std::filesystem;
 
 constexpr TDateTime kDate = 44927.75;
+
+// The commit step a forked child stops at.
+int32_t StopAt = -1;
 
 // Deterministic content of the item added as the S-th entry.
 TgdbPolygon PointsOf(int32_t S) {
@@ -137,41 +141,122 @@ TEST(GeoDBRobust, OpeningRefusesADamagedSummaryOrHeader) {
   EXPECT_EQ(Db.GetSumdata(7).ItemId, 7);
 }
 
-TEST(GeoDBRobust, DamagedIndexFilesAreRebuilt) {
-  const std::string B = FreshDir() + "/db";
-  {
-    TGeoDB Db(nullptr);
-    Db.SetGDBName(B);
-    for (int32_t S = 1; S <= 40; ++S)
-      AddItem(Db, S);
-  }
-  std::vector<uint8_t> Good[5];
+// A file set of Count items of AddItem, closed.
+void MakeItems(const std::string& B, int32_t Count) {
+  TGeoDB Db(nullptr);
+  Db.SetGDBName(B);
+  for (int32_t S = 1; S <= Count; ++S)
+    AddItem(Db, S);
+}
+
+std::vector<std::vector<uint8_t>> IndexFiles(const std::string& B) {
+  std::vector<std::vector<uint8_t>> R;
   for (int i = 0; i < 5; ++i)
-    Good[i] = ReadAll(B + ".qebgi" + std::to_string(i));
+    R.push_back(ReadAll(B + ".qebgi" + std::to_string(i)));
+  return R;
+}
+
+TEST(GeoDBRobust, OpeningRefusesASummaryThatLostWhatTheIndexesName) {
+  const std::string Dir = FreshDir(), B = Dir + "/db", Other = Dir + "/other";
+  MakeItems(B, 6);
+  {
+    // Six entries again, but item 1 deleted: identifiers 2 to 7.
+    TGeoDB Db(nullptr);
+    Db.SetGDBName(Other);
+    for (int32_t S = 1; S <= 7; ++S)
+      AddItem(Db, S);
+    Db.DeleteData(1);
+  }
+  const std::vector<uint8_t> Sum = ReadAll(B + ".qebgds");
+  const auto Indexes = IndexFiles(B);
+  const std::string Remedy = "; remove the index files to rebuild them from the summary.";
+  const struct {
+    std::vector<uint8_t> Summary;
+    std::string Message;
+  } Cases[] = {
+      {{},
+       "the index file \"" + B +
+           ".qebgi0\" holds 6 entries, more than the 0 of the summary "
+           "file \"" +
+           B + ".qebgds\"" + Remedy},
+      {std::vector<uint8_t>(Sum.begin(), Sum.end() - 240),
+       "the index file \"" + B +
+           ".qebgi0\" holds 6 entries, more than the 4 of the summary "
+           "file \"" +
+           B + ".qebgds\"" + Remedy},
+      {ReadAll(Other + ".qebgds"), "the index file \"" + B +
+                                       ".qebgi0\" names the item "
+                                       "identifier 1, which the summary file \"" +
+                                       B + ".qebgds\" does not hold" + Remedy},
+  };
+  TGeoDB Db(nullptr);
+  Db.SetName("R");
+  for (const auto& C : Cases) {
+    WriteAll(B + ".qebgds", C.Summary);
+    EXPECT_EQ(MessageOf([&] { Db.SetGDBName(B); }), "Component \"R\": SetGDBName: " + C.Message);
+    EXPECT_EQ(Db.GetGDBName(), "");
+    EXPECT_EQ(IndexFiles(B), Indexes);
+  }
+  // Without the index files the summary is all there is: they are rebuilt from it.
+  for (int i = 0; i < 5; ++i)
+    fs::remove(B + ".qebgi" + std::to_string(i));
+  WriteAll(B + ".qebgds", Sum);
+  Db.SetGDBName(B);
+  EXPECT_FALSE(Db.GetIndexRebuildPending());
+  EXPECT_EQ(IndexFiles(B), Indexes);
+}
+
+TEST(GeoDBRobust, DisagreeingIndexesAreRebuiltInMemoryUntilTheNextChange) {
+  const std::string B = FreshDir() + "/db";
+  MakeItems(B, 40);
+  const auto Good = IndexFiles(B);
   auto Damage = [&](int i, auto Change) {
-    std::vector<uint8_t> Ix = Good[i];
+    std::vector<uint8_t> Ix = Good[static_cast<std::size_t>(i)];
     Change(Ix);
     WriteAll(B + ".qebgi" + std::to_string(i), Ix);
   };
   const int32_t Outside = 40, Twice = 3;
-  Damage(0, [&](auto& Ix) { std::memcpy(&Ix[8 * 5 + 4], &Twice, 4); });   // an entry twice
-  Damage(1, [](auto& Ix) { Ix.resize(Ix.size() - 3); });                  // not whole records
-  Damage(2, [&](auto& Ix) { std::memcpy(&Ix[8 * 7 + 4], &Outside, 4); }); // outside the summary
-  Damage(3, [](auto& Ix) { std::swap_ranges(Ix.begin(), Ix.begin() + 8, Ix.end() - 8); });
-  fs::remove(B + ".qebgi4");
+  auto DamageAll = [&] {
+    Damage(0, [&](auto& Ix) { std::memcpy(&Ix[8 * 5 + 4], &Twice, 4); });   // an entry twice
+    Damage(1, [](auto& Ix) { Ix.resize(Ix.size() - 3); });                  // not whole records
+    Damage(2, [&](auto& Ix) { std::memcpy(&Ix[8 * 7 + 4], &Outside, 4); }); // outside the summary
+    Damage(3, [](auto& Ix) { std::swap_ranges(Ix.begin(), Ix.begin() + 8, Ix.end() - 8); });
+    Damage(4, [](auto& Ix) { Ix.resize(Ix.size() - 8 * 5); }); // an interrupted index write
+  };
+  DamageAll();
+  const auto Damaged = IndexFiles(B);
   WriteAll(B + ".qebgi0.tmp", {1, 2}); // left by a killed index write
-  TGeoDB Db(nullptr);
-  Db.SetGDBName(B);
-  for (int i = 0; i < 5; ++i)
-    EXPECT_EQ(ReadAll(B + ".qebgi" + std::to_string(i)), Good[i]) << i;
-  EXPECT_FALSE(fs::exists(B + ".qebgi0.tmp"));
-  ExpectConsistent(Db);
+  {
+    TGeoDB Db(nullptr);
+    Db.SetGDBName(B);
+    EXPECT_TRUE(Db.GetIndexRebuildPending());
+    EXPECT_FALSE(fs::exists(B + ".qebgi0.tmp"));
+    ExpectConsistent(Db);
+    Db.SetLazyWrite(true);
+    Db.SetLazyWrite(false);
+  }
+  // Reading, switching LazyWrite and closing wrote nothing.
+  EXPECT_EQ(IndexFiles(B), Damaged);
 
-  // Fewer index entries than summary entries (a crash before the index write): rebuilt too.
-  Db.SetGDBName("");
-  Damage(2, [](auto& Ix) { Ix.resize(Ix.size() - 8); });
-  Db.SetGDBName(B);
-  EXPECT_EQ(ReadAll(B + ".qebgi2"), Good[2]);
+  // A change writes the rebuilt files: at once, or with LazyWrite on closing.
+  for (const bool Lazy : {false, true}) {
+    DamageAll();
+    {
+      TGeoDB Db(nullptr);
+      Db.SetGDBName(B);
+      Db.SetLazyWrite(Lazy);
+      Db.SetRevision(Db.GetRevision() + 1);
+      EXPECT_TRUE(Db.GetIndexRebuildPending());
+      AddItem(Db, Db.GetNumEntries() + 1);
+      EXPECT_EQ(Db.GetIndexRebuildPending(), Lazy) << Lazy;
+    }
+    TGeoDB Db(nullptr);
+    Db.SetGDBName(B);
+    EXPECT_FALSE(Db.GetIndexRebuildPending()) << Lazy;
+    ExpectConsistent(Db);
+    Db.DeleteData(Db.GetNumEntries());
+  }
+  EXPECT_EQ(IndexFiles(B), Good);
 }
 
 TEST(GeoDBRobust, DamagedItemsGiveFalse) {
@@ -218,6 +303,101 @@ TEST(GeoDBRobust, DamagedItemsGiveFalse) {
             "Component \"X\": GarbageCollection: entry 1 refers to bytes outside the data file.");
   EXPECT_EQ(FileSize(B + ".qebgdd"), DataSize);
   EXPECT_FALSE(fs::exists(B + ".qebgdd.gc"));
+}
+
+TEST(GeoDBRobust, CollectionRefusesInconsistentRecordsAndTouchesNothing) {
+  const std::string Dir = FreshDir(), B = Dir + "/db";
+  MakeItems(B, 6); // 1 river, 2 BLOB, 3 town, 4 river, 5 BLOB, 6 town
+  MakeItems(Dir + "/other", 8);
+  const std::vector<uint8_t> Sum = ReadAll(B + ".qebgds"), Data = ReadAll(B + ".qebgdd");
+  auto Field = [&](int32_t Entry, std::size_t Offset) {
+    int32_t V = 0;
+    std::memcpy(&V, &Sum[static_cast<std::size_t>(Entry - 1) * 120 + Offset], 4);
+    return V;
+  };
+  const struct {
+    int32_t Entry;
+    std::size_t Offset;
+    int32_t Value;
+    std::string Message;
+  } Cases[] = {
+      {3, 108, 9, "entry 3 has the unknown item kind 9"},
+      {1, 76, -5, "entry 1 has the negative data offset -5"},
+      {4, 76, 8, "entry 4 has its data inside the 260-byte header (offset 8)"},
+      {2, 112, -3, "entry 2 has the negative size -3"},
+      {4, 112, -1, "entry 4 has the negative point count -1"},
+      {4, 76, Field(1, 76) + 8, "entry 4 shares bytes with entry 1"},
+      {5, 0, 2, "entry 5 has the item identifier 2 of entry 2"},
+      {6, 0, 99,
+       "entry 6 has the item identifier 99, above the highest identifier 6 of the data "
+       "file: the summary file belongs to another database"},
+      // A summary of another file set, whose first six entries look like these.
+      {0, 0, 0,
+       "entry 7 has the item identifier 7, above the highest identifier 6 of the data "
+       "file: the summary file belongs to another database"},
+  };
+  for (const auto& C : Cases) {
+    std::vector<uint8_t> Bad = C.Entry > 0 ? Sum : ReadAll(Dir + "/other.qebgds");
+    if (C.Entry > 0)
+      std::memcpy(&Bad[static_cast<std::size_t>(C.Entry - 1) * 120 + C.Offset], &C.Value, 4);
+    if (C.Offset == 108) Bad[static_cast<std::size_t>(C.Entry - 1) * 120 + 108] = 9;
+    WriteAll(B + ".qebgds", Bad);
+    for (int i = 0; i < 5; ++i) // rebuilt from the summary as it is, whatever it names
+      fs::remove(B + ".qebgi" + std::to_string(i));
+    TGeoDB Db(nullptr);
+    Db.SetName("G");
+    Db.SetGDBName(B);
+    EXPECT_EQ(MessageOf([&] { Db.GarbageCollection(); }),
+              "Component \"G\": GarbageCollection: " + C.Message + ".");
+    EXPECT_EQ(ReadAll(B + ".qebgds"), Bad) << C.Message;
+    EXPECT_EQ(ReadAll(B + ".qebgdd"), Data) << C.Message;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 14);
+    // Listing never reads the header as points.
+    if (C.Value == 8) {
+      TgdbPolygon P;
+      EXPECT_FALSE(Db.RetrievePolygon(4, P));
+    }
+  }
+}
+
+// The collection's commit is stopped before each of its steps, as by a crash; the next opening
+// finds every item intact, whether the collection took effect or not, and no file left over.
+TEST(GeoDBRobust, CollectionInterruptedAtEveryStepLosesNothing) {
+  for (int32_t Step = 0; Step < detail::kGdbCommitSteps; ++Step) {
+    const std::string Dir = FreshDir() + "/" + std::to_string(Step), B = Dir + "/db";
+    fs::create_directories(Dir);
+    MakeItems(B, 12);
+    {
+      TGeoDB Db(nullptr);
+      Db.SetGDBName(B);
+      for (int32_t E = 1; E <= 12; E += 3) // the same points again: the old ones become garbage
+        Db.ReplaceRiver(E, "item" + std::to_string(E), PointsOf(E), kDate, E, 0, 0, 0, 0, 0, 0, E);
+    }
+    const int64_t Before = FileSize(B + ".qebgdd");
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      StopAt = Step;
+      detail::GdbCommitProbe = [](int32_t At) {
+        if (At == StopAt) _exit(0);
+      };
+      TGeoDB Db(nullptr);
+      Db.SetGDBName(B);
+      Db.GarbageCollection();
+      _exit(1);
+    }
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    ASSERT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << "step " << Step;
+    TGeoDB Db(nullptr);
+    Db.SetGDBName(B);
+    ExpectConsistent(Db);
+    EXPECT_EQ(Db.GetNumEntries(), 12);
+    // The marker, made after step 2, commits the collection.
+    EXPECT_EQ(FileSize(B + ".qebgdd") < Before, Step > 2) << "step " << Step;
+    Db.SetGDBName("");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 7) << Step;
+  }
 }
 
 // Child processes load items and are killed at random moments; after each kill the database

@@ -1,5 +1,6 @@
 // Pieces shared by the source files of TGeoDB and not part of its interface: file access that
-// reuses the streams LazyWrite keeps open, atomic file replacement and the copy block size.
+// reuses the streams LazyWrite keeps open, the checks of an item's byte range, the copy block
+// size and the names of the garbage collection's files.
 #pragma once
 
 #include <cmath>
@@ -39,12 +40,34 @@ private:
   TFileStream* FStream = nullptr;
 };
 
-// Writes Bytes to Name + ".tmp" and renames that over Name, so Name is always either the old or
-// the new content. Raises EInOutError.
-void GdbReplaceFile(const std::string& Name, const void* Bytes, int64_t Count);
+namespace detail {
 
-// Renames, replacing an existing target (unlike the framework's RenameFile). Raises EInOutError.
-void GdbRenameOver(const std::string& From, const std::string& To);
+// Whether Length bytes at Offset are item data of a data file of FileSize bytes: after the
+// header and before the end.
+inline bool GdbRangeInFile(int64_t Offset, int64_t Length, int64_t FileSize) {
+  return Offset >= kGdbHeaderSize && Length >= 0 && Offset + Length <= FileSize;
+}
+
+// The key index file b + 1 takes from a summary record.
+inline float BoundOf(const TgdbData& D, TgdbBound B) {
+  switch (B) {
+  case gbLatLow:
+    return D.LatLow;
+  case gbLatHigh:
+    return D.LatHigh;
+  case gbLongLow:
+    return D.LongLow;
+  default:
+    return D.LongHigh;
+  }
+}
+
+// The garbage collection's commit calls this, when set, before each of its steps with the
+// step's number 0 .. kGdbCommitSteps - 1; the crash tests stop the process there.
+inline constexpr int32_t kGdbCommitSteps = 6;
+extern void (*GdbCommitProbe)(int32_t Step);
+
+} // namespace detail
 
 // Percent of Done in Total, rounded to the nearest, halves to even.
 inline int32_t GdbPercent(double Done, double Total) {

@@ -42,6 +42,63 @@ bool DeleteFile(const std::string& FileName) {
   return !FileName.empty() && ::unlink(FileName.c_str()) == 0;
 }
 
+namespace {
+
+// The folder whose entry names a file: what must be flushed for a rename or a new file to last.
+std::string FolderOf(const std::string& Name) {
+  const std::string Parent = std::filesystem::path(Name).parent_path().string();
+  return Parent.empty() ? std::string(".") : Parent;
+}
+
+} // namespace
+
+void SyncFileToDisk(const std::string& Name) {
+  const int Fd = ::open(Name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (Fd < 0) throw EInOutError(errno, "Cannot open file", Name);
+  // Some file systems refuse to flush a folder (EINVAL); they order their metadata themselves.
+  if (::fsync(Fd) != 0 && errno != EINVAL) {
+    const int Error = errno;
+    ::close(Fd);
+    throw EInOutError(Error, "Cannot flush file", Name);
+  }
+  ::close(Fd);
+}
+
+void RenameFileReplacing(const std::string& From, const std::string& To) {
+  SyncFileToDisk(From);
+  const std::string FromDir = FolderOf(From), ToDir = FolderOf(To);
+  SyncFileToDisk(FromDir);
+  if (ToDir != FromDir) SyncFileToDisk(ToDir);
+  if (std::rename(From.c_str(), To.c_str()) != 0)
+    throw EInOutError(errno, "Cannot rename file", From);
+  SyncFileToDisk(ToDir);
+  if (ToDir != FromDir) SyncFileToDisk(FromDir);
+}
+
+void ReplaceFileAtomically(const std::string& Name, const void* Bytes, int64_t Count) {
+  const std::string Tmp = Name + ".tmp";
+  try {
+    const int Fd = ::open(Tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (Fd < 0) throw EInOutError(errno, "Cannot create file", Tmp);
+    const auto* P = static_cast<const char*>(Bytes);
+    for (int64_t Done = 0; Done < Count;) {
+      const ssize_t N = ::write(Fd, P + Done, static_cast<std::size_t>(Count - Done));
+      if (N < 0 && errno == EINTR) continue;
+      if (N <= 0) {
+        const int Error = N < 0 ? errno : EIO;
+        ::close(Fd);
+        throw EInOutError(Error, "Cannot write file", Tmp);
+      }
+      Done += N;
+    }
+    if (::close(Fd) != 0) throw EInOutError(errno, "Cannot write file", Tmp);
+    RenameFileReplacing(Tmp, Name);
+  } catch (...) {
+    DeleteFile(Tmp);
+    throw;
+  }
+}
+
 std::string FindFileIgnoringCase(const std::string& FileName) {
   if (FileName.empty() || FileExists(FileName)) return FileName;
   namespace fs = std::filesystem;

@@ -42,6 +42,21 @@ bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Deletes a file (never a directory); false when nothing was deleted.
 bool DeleteFile(const std::string& FileName);
 
+// Durable file replacement, for files that must survive a crash or power loss whole: after
+// either call returns, the new content is on the disk under the target name, and at any moment
+// before that the target holds its old content or the new one, never a mixture.
+//
+// Writes Count bytes to Name + ".tmp", flushes that file and its folder to the disk, renames it
+// over Name and flushes the folder again. The temporary file is removed when a step fails.
+// Raises EInOutError naming the file.
+void ReplaceFileAtomically(const std::string& Name, const void* Bytes, int64_t Count);
+// Renames From over To, replacing an existing To (unlike RenameFile), with From's content and
+// both folders flushed to the disk before the rename and the folders again after it. Raises
+// EInOutError naming the file.
+void RenameFileReplacing(const std::string& From, const std::string& To);
+// Flushes a file's content, or a folder's entries, to the disk. Raises EInOutError.
+void SyncFileToDisk(const std::string& Name);
+
 // FileName when it exists; otherwise the one file of its folder whose name
 // equals its name part without regard to ASCII case (names written on a
 // case-insensitive system, or lower-cased by a file format, still find their

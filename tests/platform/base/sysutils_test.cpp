@@ -1,7 +1,11 @@
 #include "qebgeolib/platform/base/sysutils.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace qeb;
 
@@ -71,4 +75,43 @@ TEST(SysUtils, FindFileIgnoringCase) {
   EXPECT_EQ(FindFileIgnoringCase(""), "");
   for (const std::string& N : {Map, Twin, Dir + "PLATFORM_CASE_TWIN.BMP"})
     DeleteFile(N);
+}
+
+TEST(SysUtils, DurableReplacement) {
+  const std::string Dir = std::string(QEB_TEST_TMPDIR) + "/platform_sys_durable";
+  std::filesystem::remove_all(Dir);
+  std::filesystem::create_directories(Dir);
+  const std::string A = Dir + "/a", B = Dir + "/b";
+  auto Content = [](const std::string& Name) {
+    std::ifstream F(Name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(F), {});
+  };
+  ReplaceFileAtomically(A, "first", 5);
+  ReplaceFileAtomically(A, "new", 3); // an existing file is replaced whole
+  EXPECT_EQ(Content(A), "new");
+  ReplaceFileAtomically(B, "", 0);
+  EXPECT_EQ(std::filesystem::file_size(B), 0u);
+  RenameFileReplacing(A, B);
+  EXPECT_EQ(Content(B), "new");
+  EXPECT_FALSE(FileExists(A));
+  // Failures name the file and leave no temporary file behind.
+  const struct {
+    std::function<void()> Call;
+    std::string Named;
+  } Failing[] = {
+      {[&] { RenameFileReplacing(A, B); }, A},
+      {[&] { ReplaceFileAtomically(Dir + "/none/c", "x", 1); }, Dir + "/none/c.tmp"},
+      {[&] { ReplaceFileAtomically(Dir, "x", 1); }, Dir + ".tmp"}, // a folder of that name
+      {[&] { SyncFileToDisk(A); }, A},
+  };
+  for (const auto& F : Failing) {
+    try {
+      F.Call();
+      ADD_FAILURE() << F.Named;
+    } catch (const EInOutError& E) {
+      EXPECT_NE(std::string(E.what()).find(F.Named), std::string::npos) << E.what();
+    }
+  }
+  EXPECT_EQ(Content(B), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), {}), 1);
 }
