@@ -1,6 +1,7 @@
-// A concrete calibration for the tests: a named owner with a map image of a
-// given size, counting repaints and image loads, with the calibration's
-// fields made visible.
+// A calibration owned by a stand-in for the map control: a name for the
+// messages, a map image of a given size, and the images that calibration
+// files asked it to load. Everything else the tests see through the public
+// interface.
 #pragma once
 
 #include <string>
@@ -17,22 +18,7 @@ public:
   std::string Name = "Map1";
   int32_t Width, Height;
   std::string ImgFile = "map.jpg";
-  int Paints = 0;
   std::vector<std::string> LoadedImages;
-
-  using TVozIzaCalibration::FBiQuadOops;
-  using TVozIzaCalibration::FCalibData;
-  using TVozIzaCalibration::FCalibModel;
-  using TVozIzaCalibration::FCalParsPLSP;
-  using TVozIzaCalibration::FCalParsSPPL;
-  using TVozIzaCalibration::FConicPars;
-  using TVozIzaCalibration::FEquRectPLSP;
-  using TVozIzaCalibration::FEquRectSPPL;
-  using TVozIzaCalibration::FGratMat;
-  using TVozIzaCalibration::FMillercylPar;
-  using TVozIzaCalibration::FParaIpOops;
-  using TVozIzaCalibration::FRestoreBiQuadOK;
-  using TVozIzaCalibration::FRestoreParaIpOK;
 
 protected:
   std::string CalibComponentName() const override { return Name; }
@@ -44,7 +30,7 @@ protected:
     ImgFile.clear();
     Width = Height = 0;
   }
-  void Paint() override { ++Paints; }
+  void CalibrationChanged() override {}
 };
 
 // Synthetic maps whose true mapping is known.
