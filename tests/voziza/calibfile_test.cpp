@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
-#include <sstream>
 
 #include "qebgeolib/voziza/detail/xmlscan.h"
 #include "tests/errortext.h"
@@ -26,9 +26,7 @@ void WriteBytes(const std::string& Name, const std::string& Bytes) {
 
 std::string ReadBytes(const std::string& Name) {
   std::ifstream In(Name, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
+  return {std::istreambuf_iterator<char>(In), {}};
 }
 
 std::string StreamBytes(TMemoryStream& M) {

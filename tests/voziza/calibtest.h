@@ -1,7 +1,5 @@
 // A calibration owned by a stand-in for the map control: a name for the
-// messages, a map image of a given size, and the images that calibration
-// files asked it to load. Everything else the tests see through the public
-// interface.
+// messages, a map image of a given size, and the images files asked for.
 #pragma once
 
 #include <string>
@@ -13,10 +11,8 @@ namespace qeb::test {
 
 class TTestCalib : public TVozIzaCalibration {
 public:
-  TTestCalib(int32_t AWidth = 1000, int32_t AHeight = 800) : Width(AWidth), Height(AHeight) {}
-
   std::string Name = "Map1";
-  int32_t Width, Height;
+  int32_t Width = 1000, Height = 800;
   std::string ImgFile = "map.jpg";
   std::vector<std::string> LoadedImages;
 
@@ -33,9 +29,7 @@ protected:
   void CalibrationChanged() override {}
 };
 
-// Synthetic maps whose true mapping is known.
-
-// Equirectangular: latitude 48 at the top falling 1/1000 degree a pixel,
+// A synthetic equirectangular map: latitude 48 at the top falling 1/1000 degree a pixel,
 // longitude 8 at the left growing 1/1000 degree a pixel.
 inline double EqLat(double Y) {
   return 48 - Y / 1000;
