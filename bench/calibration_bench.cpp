@@ -21,7 +21,7 @@ protected:
   std::string GetMapImgFile() const override { return "map.jpg"; }
   void SetMapImgName(const std::string&) override {}
   void ClearMapImage() override {}
-  void Paint() override {}
+  void CalibrationChanged() override {}
 };
 
 // A conic map (apex 20000 pixels above the image) slightly disturbed, so the

@@ -36,7 +36,7 @@ protected:
   std::string GetMapImgFile() const override { return "map.jpg"; }
   void SetMapImgName(const std::string&) override {}
   void ClearMapImage() override {}
-  void Paint() override {}
+  void CalibrationChanged() override {}
 
 public:
   const TCalibData& Data() const { return FCalibData; }

@@ -395,7 +395,7 @@ void TVozIzaCalibration::SetCalDatName(const std::string& Value) {
   } else {
     ClearMapImage();
   }
-  Paint();
+  CalibrationChanged();
 }
 
 // ---- Stand-alone readers.

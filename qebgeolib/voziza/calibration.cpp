@@ -73,7 +73,7 @@ void TVozIzaCalibration::ModelRecalculation(bool GratMat, bool Repaint) {
   if (GratMat) RecalcGratMat();
   FitCurrentModel();
   CalcExtentsAndResolution();
-  if (Repaint) Paint();
+  if (Repaint) CalibrationChanged();
 }
 
 void TVozIzaCalibration::FitCurrentModel() {
@@ -144,7 +144,7 @@ bool TVozIzaCalibration::AddCalibPoint(double Latit, double Longit, int32_t PixP
     CalibError(": current calibration model does not support this version of AddCalibPoint");
   bool Stored = false;
   AppendQuad(Latit, Longit, PixPosX, PixPosY, Stored);
-  Paint();
+  CalibrationChanged();
   return Stored;
 }
 
@@ -156,7 +156,7 @@ bool TVozIzaCalibration::AddCalibPoint(double Northing, double Easting, int32_t 
     CalibError(": UTM zone parameter changed");
   bool Stored = false;
   AppendQuad(Northing, Easting, PixPosX, PixPosY, Stored);
-  Paint();
+  CalibrationChanged();
   return Stored;
 }
 
@@ -275,7 +275,7 @@ void TVozIzaCalibration::ClearCalibData() {
   FEquRectPLSP = {};
   FCalParsPLSP = {};
   FCalParsSPPL = {};
-  Paint();
+  CalibrationChanged();
 }
 
 void TVozIzaCalibration::SetCalibModel(TCalibModel Value) {

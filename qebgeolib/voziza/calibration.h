@@ -153,8 +153,9 @@ bool ParseCalibData(TMemoryStream* InStream, const std::string& DataID, TCalibDa
 // The calibration state of a map control with its operations. The owner
 // supplies what lies outside the calibration through the hooks below: its
 // component name for messages, the size and name of the map image, loading
-// an image named by a calibration file, and the repaint. The state is copied
-// with the class's copy assignment (for the control's Assign).
+// an image named by a calibration file, and showing a changed calibration.
+// The state is copied with the class's copy assignment (for the control's
+// Assign).
 //
 // Every error raises EQEBVozIzaError with the message
 // Component "<name>": <text>. Conversions never raise; NaN or out-of-range
@@ -283,6 +284,9 @@ public:
   // Loads an existing file (first calibration) and keeps its name; a missing
   // file empties the map image instead. Repaints in both cases.
   void SetCalDatName(const std::string& Value);
+  // The same property under the field's name and under the property's name.
+  const std::string& GetCalDatName() const { return FCalDatName; }
+  void SetCalibDataFile(const std::string& Value) { SetCalDatName(Value); }
 
 protected:
   TVozIzaCalibration(const TVozIzaCalibration&) = default;
@@ -302,8 +306,9 @@ protected:
   // Forgets the map image (name empty, size 0 x 0), for a calibration file
   // that does not exist.
   virtual void ClearMapImage() = 0;
-  // Repaints after a change.
-  virtual void Paint() = 0;
+  // The calibration changed in a way the map shows (points, model, a file
+  // loaded): the control repaints.
+  virtual void CalibrationChanged() = 0;
 
   // Raises EQEBVozIzaError with the component prefix; Text starts with ": ".
   [[noreturn]] void CalibError(std::string_view Text) const;

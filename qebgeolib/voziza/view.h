@@ -326,6 +326,7 @@ protected:
   // ---- Calibration hooks.
   std::string CalibComponentName() const override { return GetName(); }
   void ClearMapImage() override;
+  void CalibrationChanged() override { Paint(); }
 
   // ---- State. Bitmaps: GrafBmp the image at full resolution, AuxBmp the
   // composed view, FImgCache the image scaled by FCacheMag (0 = invalid).

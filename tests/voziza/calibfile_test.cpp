@@ -2,14 +2,16 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
-#include <sstream>
 
 #include "qebgeolib/voziza/detail/xmlscan.h"
+#include "tests/errortext.h"
 #include "tests/voziza/calibtest.h"
 
 using namespace qeb;
 using namespace qeb::detail;
+using qeb::test::ErrorOf;
 using qeb::test::TTestCalib;
 
 namespace {
@@ -24,9 +26,7 @@ void WriteBytes(const std::string& Name, const std::string& Bytes) {
 
 std::string ReadBytes(const std::string& Name) {
   std::ifstream In(Name, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
+  return {std::istreambuf_iterator<char>(In), {}};
 }
 
 std::string StreamBytes(TMemoryStream& M) {
@@ -37,15 +37,6 @@ void Fill(TMemoryStream& M, const std::string& Bytes) {
   M.Clear();
   M.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
   M.SetPosition(0);
-}
-
-std::string Message(const std::function<void()>& F) {
-  try {
-    F();
-  } catch (const EQEBVozIzaError& E) {
-    return E.what();
-  }
-  return "(no error)";
 }
 
 // An equirectangular calibration with two graticule lines beside its quads.
@@ -62,7 +53,9 @@ void BuildSample(TTestCalib& C) {
     for (int32_t X : {0, 333, 1000})
       C.AddCalibPoint(test::EqLat(Y), test::EqLong(X), X, Y);
   C.SetUTMZone(32);
-  C.FCalibData.Ellipsoid = gelBess41;
+  TCalibData D = C.GetCalibData();
+  D.Ellipsoid = gelBess41;
+  C.SetCalibData(D);
 }
 
 const char* const SampleBody =
@@ -99,7 +92,7 @@ TEST(CalibrationFile, WritesTheFileLayout) {
                                  "<utmzone>32</utmzone>\r\n<utmsouth>FALSE</utmsouth>\r\n"
                                  "<ellipsoid>gelBess41</ellipsoid>\r\n" +
                                  SampleLines);
-  EXPECT_EQ(C.FCalibData.MapFName, "Alps Map.JPG");
+  EXPECT_EQ(C.GetCalibData().MapFName, "Alps Map.JPG");
 
   // The stream form: declaration always, no zone and ellipsoid lines.
   TMemoryStream M;
@@ -160,7 +153,7 @@ TEST(CalibrationFile, RoundTripsEveryModel) {
     EXPECT_FALSE(R.LoadCalDataFromXML(Name, "ALPS")); // quads give no graticule
     EXPECT_EQ(R.GetCalibModel(), M);
     EXPECT_EQ(R.LoadedImages, std::vector<std::string>{"alps map.jpg"});
-    const TCalibData& D = R.FCalibData;
+    const TCalibData D = R.GetCalibData();
     EXPECT_EQ(D.MapFName, "alps map.jpg");
     EXPECT_EQ(D.Caption, "Alps & Co");
     for (int K = 0; K < 4; ++K) {
@@ -182,9 +175,14 @@ TEST(CalibrationFile, RoundTripsEveryModel) {
     S.SetPosition(0);
     RS.LoadCalDataFromXML(S, "alps");
     EXPECT_EQ(RS.GetCalibModel(), M);
-    EXPECT_EQ(RS.FCalibData.CalQuads, D.CalQuads);
-    EXPECT_EQ(RS.FCalibData.CalLines[1], D.CalLines[1]);
-    EXPECT_EQ(RS.FCalibData.Corners, D.Corners);
+    const TCalibData DS = RS.GetCalibData();
+    EXPECT_EQ(DS.CalQuads, D.CalQuads);
+    EXPECT_EQ(DS.CalLines[1], D.CalLines[1]);
+    EXPECT_EQ(DS.Corners, D.Corners);
+    // The loaded calibration is fitted: it converts as the saved one did.
+    bool V1 = false, V2 = false;
+    EXPECT_DOUBLE_EQ(R.CalcLongitude(900, 50, V1), C.CalcLongitude(900, 50, V2));
+    EXPECT_EQ(V1, V2);
   }
 }
 
@@ -193,34 +191,35 @@ TEST(CalibrationFile, ReaderRules) {
   auto Root = [](const std::string& Id, const std::string& Rest) {
     return "<voziza sig=\"QEBCSuite\" id=\" " + Id +
            " \" model=\"equirect\" map=\" M.jpg \" "
-           "caption=\" Say \"hi\" \">\n" +
+           "caption=\" Say \"hi\" \" id=\"zz\">\n" +
            Rest + "</voziza>\n";
   };
   WriteBytes(Name, Root("a", "<calquads npoints=\"1\">[1.5,2.5,3,4]</calquads>\n") +
-                       Root("b", "<corners>[1,2]\n [3,4]\r\n[5.5E1,6] [7,8]</corners>\n"
+                       Root("b", "<corners>[1,2]\n [3,4]\r\n[5.5E1,6] [7,8] ] [9,9]</corners>\n"
                                  "<calquads npoints=\"3\">[47,5,8,5,1,2] [1,2,3,4] [-1.5,.5,-3,+4]"
                                  "</calquads>\n"));
   TTestCalib C;
+  auto D = [&] { return C.GetCalibData(); };
   EXPECT_FALSE(C.LoadCalDataFromXML(Name, "B"));
-  EXPECT_EQ(C.FCalibData.Caption, "Say"); // cut at the quotation mark
-  EXPECT_EQ(C.FCalibData.MapFName, "m.jpg");
-  EXPECT_EQ(C.FCalibData.Corners[gcoBottomRight], (TCoords{55, 6}));
+  EXPECT_EQ(D().Caption, "Say"); // cut at the quotation mark
+  EXPECT_EQ(D().MapFName, "m.jpg");
+  EXPECT_EQ(D().Corners[gcoBottomRight], (TCoords{55, 6}));
   // A quad coordinate takes no decimal comma: 47,5 reads as 47 and 5.
-  EXPECT_EQ(C.FCalibData.CalQuads[1], (TCalQuad{47, 5, 8, 5}));
-  EXPECT_EQ(C.FCalibData.CalQuads[3], (TCalQuad{-1.5, 0.5, -3, 4}));
-  EXPECT_EQ(C.FCalibData.UTMZone, -1);
-  EXPECT_EQ(C.FCalibData.Resolution, 0);
+  EXPECT_EQ(D().CalQuads[1], (TCalQuad{47, 5, 8, 5}));
+  EXPECT_EQ(D().CalQuads[3], (TCalQuad{-1.5, 0.5, -3, 4}));
+  EXPECT_EQ(D().UTMZone, -1);
+  EXPECT_EQ(D().Resolution, 0);
   C.LoadCalDataFromXML(Name, "");
-  EXPECT_EQ(C.FCalibData.NumCalQuads, 1);
+  EXPECT_EQ(D().NumCalQuads, 1);
   // No match: false, the points stay, the last root line set model and names.
-  const int32_t Quads = C.FCalibData.NumCalQuads;
+  const int32_t Quads = D().NumCalQuads;
   WriteBytes(Name, "<voziza sig=\"qebcsuite\" id=\"x\" map=\"n.jpg\">\n");
   EXPECT_FALSE(C.LoadCalDataFromXML(Name, "a"));
-  EXPECT_EQ(C.FCalibData.NumCalQuads, Quads);
+  EXPECT_EQ(D().NumCalQuads, Quads);
   EXPECT_EQ(C.GetCalibModel(), cmUndefined);
-  EXPECT_EQ(C.FCalibData.MapFName, "n.jpg");
+  EXPECT_EQ(D().MapFName, "n.jpg");
   EXPECT_FALSE(C.LoadCalDataFromXML(TmpFile("missing.xml"), ""));
-  EXPECT_EQ(C.FCalibData.MapFName, "n.jpg");
+  EXPECT_EQ(D().MapFName, "n.jpg");
 
   // A usable graticule: lines of three points, value with a decimal comma,
   // type in any letter case, unknown ellipsoid, unreadable numbers.
@@ -232,25 +231,25 @@ TEST(CalibrationFile, ReaderRules) {
                                      "<utmsouth> TRUE </utmsouth><calline type=\"meridian\" "
                                      "npoints=\"2\">[0,1] [2,3]</calline>\n"));
   EXPECT_TRUE(C.LoadCalDataFromXML(Name, "g"));
-  EXPECT_EQ(C.FCalibData.NumCalLines, 4);
-  EXPECT_EQ(C.FCalibData.CalLines[1].LineValue, 47.5);
-  EXPECT_EQ(C.FCalibData.CalLines[4].LineValue, 0);
-  EXPECT_EQ(C.FCalibData.Ellipsoid, gelWGS84);
-  EXPECT_EQ(C.FCalibData.UTMZone, 77);
-  EXPECT_TRUE(C.FCalibData.UTMSouth);
+  EXPECT_EQ(D().NumCalLines, 4);
+  EXPECT_EQ(D().CalLines[1].LineValue, 47.5);
+  EXPECT_EQ(D().CalLines[4].LineValue, 0);
+  EXPECT_EQ(D().Ellipsoid, gelWGS84);
+  EXPECT_EQ(D().UTMZone, 77);
+  EXPECT_TRUE(D().UTMSouth);
 
   // Errors: what was read before stays, the refused element is not stored.
   auto Fails = [&](const std::string& Body) {
     WriteBytes(Name, Root("e", "<calquads npoints=\"1\">[1,2,3,4]</calquads>\n" + Body));
-    return Message([&] { C.LoadCalDataFromXML(Name, ""); });
+    return ErrorOf([&] { C.LoadCalDataFromXML(Name, ""); });
   };
   const std::string P = "Component \"Map1\": ";
   EXPECT_EQ(Fails("<calline type=\"curve\" npoints=\"0\"></calline>"),
             P + "invalid type of graticule line: type=\"curve\"");
-  EXPECT_EQ(C.FCalibData.NumCalQuads, 1);
+  EXPECT_EQ(D().NumCalQuads, 1);
   EXPECT_EQ(Fails("<calquads npoints=\"3\">[1,2,3,4] [1,2,3,4]</calquads>"),
             P + "specified number of calibration points and actual number does not match");
-  EXPECT_EQ(C.FCalibData.NumCalQuads, 1);
+  EXPECT_EQ(D().NumCalQuads, 1);
   std::string Many;
   for (int I = 0; I < 11; ++I)
     Many += "[1,2]";
@@ -267,7 +266,7 @@ TEST(CalibrationFile, ReaderRules) {
     Lines26 += "<calline type=\"parallel\" value=\"" + std::to_string(I) +
                "\" npoints=\"3\">[1,2][1,2][1,2]</calline>";
   EXPECT_EQ(Fails(Lines26), P + "more than 25 graticule lines");
-  EXPECT_EQ(C.FCalibData.NumCalLines, 25);
+  EXPECT_EQ(D().NumCalLines, 25);
 
   // CalibDataFile: an existing file is loaded and kept, a missing one
   // empties the image.
@@ -276,11 +275,9 @@ TEST(CalibrationFile, ReaderRules) {
   C.SetCalDatName(Name);
   EXPECT_EQ(C.GetCalibDataFile(), Name);
   EXPECT_EQ(C.LoadedImages.size(), 1u);
-  const int Paints = C.Paints;
-  C.SetCalDatName(TmpFile("missing.xml"));
-  EXPECT_EQ(C.GetCalibDataFile(), Name);
+  C.SetCalibDataFile(TmpFile("missing.xml"));
+  EXPECT_EQ(C.GetCalDatName(), Name);
   EXPECT_EQ(C.Width, 0);
-  EXPECT_EQ(C.Paints, Paints + 1);
 }
 
 TEST(CalibrationFile, ParseCalibDataForms) {
@@ -314,7 +311,7 @@ TEST(CalibrationFile, ParseCalibDataForms) {
     EXPECT_EQ(D.Corners[gcoTopLeft], (TCoords{1, 2}));
     EXPECT_EQ(D.Corners[gcoTopRight], (TCoords{9, 9}));
     Fill(M, Text);
-    EXPECT_EQ(Message([&] { Parse("two"); }),
+    EXPECT_EQ(ErrorOf([&] { Parse("two"); }),
               "ParseCalibData: invalid type of graticule line: type=\"wrong\"");
     EXPECT_EQ(Model, cmUndefined); // unknown model name
     EXPECT_EQ(D.MapFName, "");
@@ -333,14 +330,11 @@ TEST(CalibrationFile, NumberReaders) {
   auto F = [](std::string_view T, bool Exp = true, bool Comma = true) {
     return ReadXMLFloat(T, Exp, Comma);
   };
-  EXPECT_EQ(F(" .5"), 0.5);
   EXPECT_EQ(F("5."), 5);
   EXPECT_EQ(F("-.25x"), -0.25);
   EXPECT_EQ(F("+ 5"), 0);
   EXPECT_EQ(F("--5"), 0);
   EXPECT_EQ(F(".."), 0);
-  EXPECT_EQ(F("1,5"), 1.5);
-  EXPECT_EQ(F("1,5", true, false), 1);
   EXPECT_EQ(F("2.5e3"), 2500);
   EXPECT_EQ(F("2.5e3", false), 2.5);
   EXPECT_EQ(F("1e-400"), 0);
@@ -358,7 +352,6 @@ TEST(CalibrationFile, NumberReaders) {
   EXPECT_EQ(Pos, 3);
 
   EXPECT_EQ(ReadXMLInt("  -42,"), -42);
-  EXPECT_EQ(ReadXMLInt("+7"), 7);
   EXPECT_EQ(ReadXMLInt("- 7"), 0);
   EXPECT_EQ(ReadXMLInt("99999999999999"), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(ReadXMLInt("-99999999999999"), std::numeric_limits<int32_t>::min());
@@ -366,20 +359,10 @@ TEST(CalibrationFile, NumberReaders) {
   EXPECT_EQ(ReadXMLInt("12.5", Pos), 12);
   EXPECT_EQ(Pos, 3);
 
-  bool Found = false;
-  EXPECT_EQ(XMLAttributeValue("a ID=\"x\" id=\"y\"", "id", Found), "x");
-  EXPECT_TRUE(Found);
+  bool Found = true;
   EXPECT_EQ(XMLAttributeValue("a id=\"open", "id"), "open");
   EXPECT_EQ(XMLAttributeValue("a id=x", "id", Found), "");
   EXPECT_FALSE(Found);
-
-  std::string_view Rest = " [1,2]\n[3] ] [4]", Group;
-  EXPECT_TRUE(NextXMLGroup(Rest, Group));
-  EXPECT_EQ(Group, "1,2");
-  EXPECT_TRUE(NextXMLGroup(Rest, Group));
-  EXPECT_EQ(Group, "3");
-  EXPECT_FALSE(NextXMLGroup(Rest, Group)); // "]" before "[": the rest is dropped
-  EXPECT_TRUE(Rest.empty());
 
   TMemoryStream M;
   Fill(M, "ab\x01\tc\r\nd\xe9\nlast");

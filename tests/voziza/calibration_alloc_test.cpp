@@ -48,20 +48,17 @@ TEST(CalibrationAlloc, ConversionsDoNotAllocate) {
         C.AddCalibPoint(test::EqLat(I * 200), test::EqLong(I * I * 40), I * I * 40, I * 200);
     }
     const std::size_t Before = Allocations;
-    double Sum = 0;
     int32_t Valid = 0;
     for (int32_t Y = 0; Y < 800; Y += 37)
       for (int32_t X = 0; X < 1000; X += 41) {
         bool V1 = false, V2 = false;
-        Sum += C.CalcLatitude(X, Y, V1) + C.CalcLongitude(TPoint{X, Y}, V2);
         int32_t Px = 0, Py = 0;
-        Valid += C.CalcPixelCoords(47.5, 8.5, Px, Py);
-        Valid += C.CalcPixelCoordsUTM(5e6, 5e5, Px, Py);
-        Sum += C.CalcUTMyFromNorthingX(5e6, X) + C.CalcUTMxFromEastingY(5e5, Y);
+        Valid += C.CalcLatitude(X, Y, V1) + C.CalcLongitude(TPoint{X, Y}, V2) > 0;
+        Valid += C.CalcPixelCoords(47.5, 8.5, Px, Py) + C.CalcPixelCoordsUTM(5e6, 5e5, Px, Py);
+        Valid += C.CalcUTMyFromNorthingX(5e6, X) + C.CalcUTMxFromEastingY(5e5, Y) > 0;
         Valid += C.IsPositionWithinMap(47.5, 8.5) + V1 + V2;
       }
     EXPECT_EQ(Allocations, Before) << CalibModelNames[M];
     EXPECT_GT(Valid, 0) << CalibModelNames[M];
-    EXPECT_FALSE(Sum == 12345.678); // keeps the loop
   }
 }

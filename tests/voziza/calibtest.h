@@ -1,6 +1,5 @@
-// A concrete calibration for the tests: a named owner with a map image of a
-// given size, counting repaints and image loads, with the calibration's
-// fields made visible.
+// A calibration owned by a stand-in for the map control: a name for the
+// messages, a map image of a given size, and the images files asked for.
 #pragma once
 
 #include <string>
@@ -12,27 +11,10 @@ namespace qeb::test {
 
 class TTestCalib : public TVozIzaCalibration {
 public:
-  TTestCalib(int32_t AWidth = 1000, int32_t AHeight = 800) : Width(AWidth), Height(AHeight) {}
-
   std::string Name = "Map1";
-  int32_t Width, Height;
+  int32_t Width = 1000, Height = 800;
   std::string ImgFile = "map.jpg";
-  int Paints = 0;
   std::vector<std::string> LoadedImages;
-
-  using TVozIzaCalibration::FBiQuadOops;
-  using TVozIzaCalibration::FCalibData;
-  using TVozIzaCalibration::FCalibModel;
-  using TVozIzaCalibration::FCalParsPLSP;
-  using TVozIzaCalibration::FCalParsSPPL;
-  using TVozIzaCalibration::FConicPars;
-  using TVozIzaCalibration::FEquRectPLSP;
-  using TVozIzaCalibration::FEquRectSPPL;
-  using TVozIzaCalibration::FGratMat;
-  using TVozIzaCalibration::FMillercylPar;
-  using TVozIzaCalibration::FParaIpOops;
-  using TVozIzaCalibration::FRestoreBiQuadOK;
-  using TVozIzaCalibration::FRestoreParaIpOK;
 
 protected:
   std::string CalibComponentName() const override { return Name; }
@@ -44,12 +26,10 @@ protected:
     ImgFile.clear();
     Width = Height = 0;
   }
-  void Paint() override { ++Paints; }
+  void CalibrationChanged() override {}
 };
 
-// Synthetic maps whose true mapping is known.
-
-// Equirectangular: latitude 48 at the top falling 1/1000 degree a pixel,
+// A synthetic equirectangular map: latitude 48 at the top falling 1/1000 degree a pixel,
 // longitude 8 at the left growing 1/1000 degree a pixel.
 inline double EqLat(double Y) {
   return 48 - Y / 1000;

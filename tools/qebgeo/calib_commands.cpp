@@ -31,7 +31,7 @@ protected:
   std::string GetMapImgFile() const override { return ImgFile; }
   void SetMapImgName(const std::string& Name) override { ImgFile = Name; }
   void ClearMapImage() override { ImgFile.clear(); }
-  void Paint() override {}
+  void CalibrationChanged() override {}
 };
 
 // Loads calibration Id of File; WIDTH HEIGHT, when given, follow the
