@@ -73,6 +73,7 @@ Cases=(
   "2|x must lie in -1e\+08\.\.1e\+08|ups-inv N 1e308 2000000"
   "1|beyond the equator of the north polar cap|ups-inv N 2000000 90000000"
   "1|centre of the Earth|cart-inv 0 0 0"
+  "2|the graticule distance must lie in 0\.\.60|render points.xml o.png --dist -5"
   "0|^1P 171071\.264 1106908\.854$|utm 10 180"
   "1|latitude 85 lies outside the UTM grid \(latitudes -80\.\.84\); try: ups|utm 85 10"
   # What a writer writes reads back.

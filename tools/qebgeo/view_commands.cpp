@@ -101,7 +101,8 @@ void CmdRender(TArgs A) {
     if (A[K] == "--id")
       Id = std::string(Value("--id"));
     else if (A[K] == "--mag")
-      Mag = ParseDouble(Value("--mag"), "magnification");
+      Mag = InRange(ParseDouble(Value("--mag"), "magnification"), 1.0 / 1024, 1024,
+                    "the magnification");
     else if (A[K] == "--fit")
       Fit = true;
     else if (A[K] == "--at") {
@@ -115,7 +116,9 @@ void CmdRender(TArgs A) {
     } else if (A[K] == "--grat")
       Grat = ParseGrat(Value("--grat"));
     else if (A[K] == "--dist")
-      Dist = ParseDouble(Value("--dist"), "graticule distance");
+      // 0 lets the control choose; it draws lines at most 60 degrees apart.
+      Dist = InRange(ParseDouble(Value("--dist"), "graticule distance"), 0, 60,
+                     "the graticule distance");
     else if (A[K] == "--noaa")
       AntiAlias = false;
     else
