@@ -1,9 +1,21 @@
 // The calibration files: writing, the readers of the control and the
 // stand-alone ParseCalibData.
+//
+// The writers write only what the readers read back the same:
+// - Attribute values (data identifier, map name, caption) are written without
+//   escaping and read up to the next double quotation mark, so a '"' in them
+//   is written as an apostrophe ('), and line breaks and other control
+//   characters as blanks (the root line must stay one line). The readers map
+//   a wanted data identifier the same way, so an identifier that held '"'
+//   still finds its calibration.
+// - A value that is not a finite number (corner, resolution, graticule value,
+//   quad coordinate) has no spelling the number readers accept: the writers
+//   refuse the whole calibration with EQEBVozIzaError before writing a line.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
+#include <vector>
 
 #include "qebgeolib/companion/corelib/streams.h"
 #include "qebgeolib/companion/corelib/stringl.h"
@@ -30,16 +42,12 @@ std::string Cat(std::initializer_list<std::string_view> Parts) {
   return S;
 }
 
-// ---- Number texts of the writer; none depends on the locale.
-
-std::string NonFinite(double V) {
-  return std::isnan(V) ? "NAN" : V > 0 ? "INF" : "-INF";
-}
+// ---- Number texts of the writer; none depends on the locale. The values
+// are finite (CheckFinite).
 
 // Fixed form: at least one digit before the point, exactly Decimals after it,
 // rounded; a value that rounds to zero carries no minus sign.
 std::string FixedText(double V, int Decimals) {
-  if (!std::isfinite(V)) return NonFinite(V);
   char Buf[400];
   const auto R = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, Decimals);
   std::string S(Buf, R.ptr);
@@ -51,7 +59,6 @@ std::string FixedText(double V, int Decimals) {
 // separator; the exponent form ("1.5E-7", "1E20") only below 0.00001 or with
 // more than 15 digits before the point.
 std::string GeneralText(double V) {
-  if (!std::isfinite(V)) return NonFinite(V);
   if (V == 0) return "0";
   char Buf[64];
   const auto R = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::scientific, 14);
@@ -84,18 +91,53 @@ std::string GeneralText(double V) {
   return Out;
 }
 
-// The lines of one calibration. The stream form always has the XML
-// declaration, the resolution and the quads, and never the UTM zone,
-// hemisphere and ellipsoid.
-template <class TLineSink>
-void EmitCalData(TLineSink&& Ln, bool Header, bool StreamForm, const std::string& DataID,
-                 const TCalibData& D, TCalibModel Model) {
+// An attribute value as written (see the head of this file).
+std::string AttributeText(std::string_view Value) {
+  std::string S(Value);
+  for (char& C : S)
+    if (C == '"')
+      C = '\'';
+    else if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F)
+      C = ' ';
+  return S;
+}
+
+// Refuses a record with a value the file cannot hold; Prefix names the writer.
+void CheckFinite(const TCalibData& D, const std::string& Prefix) {
+  auto Need = [&Prefix](double V, std::string_view What) {
+    if (!std::isfinite(V))
+      throw EQEBVozIzaError(
+          Cat({Prefix, ": cannot write a value that is not a finite number (", What, ")"}));
+  };
+  for (const TCoords& C : D.Corners) {
+    Need(C.Latit, "corner");
+    Need(C.Longit, "corner");
+  }
+  Need(D.Resolution, "resolution");
+  for (int32_t K = 1; K <= std::clamp(D.NumCalLines, 0, MaxCalLines); ++K)
+    Need(D.CalLines[K].LineValue, "graticule line value");
+  for (int32_t I = 1; I <= std::clamp(D.NumCalQuads, 0, MaxCalQuads); ++I) {
+    Need(D.CalQuads[I].Latitude, "calibration point");
+    Need(D.CalQuads[I].Longitude, "calibration point");
+  }
+}
+
+// The lines of one calibration, checked before the first one is written. The
+// stream form always has the XML declaration, the resolution and the quads,
+// and never the UTM zone, hemisphere and ellipsoid.
+std::vector<std::string> CalDataLines(const std::string& Prefix, bool Header, bool StreamForm,
+                                      const std::string& DataID, const TCalibData& D,
+                                      TCalibModel Model) {
+  CheckFinite(D, Prefix);
+  std::vector<std::string> Lines;
+  auto Ln = [&Lines](std::string_view L) { Lines.emplace_back(L); };
   if (Header || StreamForm) Ln("<?xml version=\"1.0\"?>");
   Ln("");
   Ln("<!-- TVozIza Calibration / QEB Component Suite -->");
   const std::string_view ModelName = CalibModelNames[Model <= cmUndefined ? Model : cmUndefined];
-  Ln(Cat({"<voziza sig=\"QEBCSuite\" vers=\"1.0\" id=\"", DataID, "\" model=\"", ModelName,
-          "\" map=\"", D.MapFName, "\" caption=\"", D.Caption, "\">"}));
+  Ln(Cat({"<voziza sig=\"QEBCSuite\" vers=\"1.0\" id=\"", AttributeText(DataID), "\" model=\"",
+          ModelName, "\" map=\"", AttributeText(D.MapFName), "\" caption=\"",
+          AttributeText(D.Caption), "\">"}));
   Ln("<corners>");
   std::string Line;
   for (const TCoords& C : D.Corners)
@@ -138,6 +180,7 @@ void EmitCalData(TLineSink&& Ln, bool Header, bool StreamForm, const std::string
     Ln("</calquads>");
   }
   Ln("</voziza>");
+  return Lines;
 }
 
 // ---- Reading, shared by the control's readers and ParseCalibData.
@@ -173,7 +216,7 @@ private:
 
 template <class TNextLine>
 bool TCalibReader::ScanRoot(TNextLine&& NextLine, const std::string& DataID) {
-  const std::string Want = LowerCase(DataID);
+  const std::string Want = LowerCase(AttributeText(DataID));
   std::string Line;
   while (NextLine(Line)) {
     const std::string Low = LowerCase(Line);
@@ -328,28 +371,40 @@ constexpr std::string_view ParsePrefix = "ParseCalibData";
 
 void WriteRawCalDataToOpenXMLFile(TTextFile& F, bool Header, const std::string& DataID,
                                   const TCalibData& CalData, TCalibModel Model) {
-  EmitCalData([&F](std::string_view L) { F.WriteLn(L); }, Header, false, DataID, CalData, Model);
+  for (const std::string& L :
+       CalDataLines("WriteRawCalDataToOpenXMLFile", Header, false, DataID, CalData, Model))
+    F.WriteLn(L);
 }
 
 void TVozIzaCalibration::WriteCalDataToOpenXMLFile(TTextFile& F, bool Header,
                                                    const std::string& DataID) {
   CalcExtentsAndResolution();
   FCalibData.MapFName = GetMapImgFile();
-  WriteRawCalDataToOpenXMLFile(F, Header, DataID, FCalibData, FCalibModel);
+  for (const std::string& L : CalDataLines("Component \"" + CalibComponentName() + "\"", Header,
+                                           false, DataID, FCalibData, FCalibModel))
+    F.WriteLn(L);
 }
 
+// The lines are made, and checked, before the file is created: a refused
+// calibration leaves an existing file as it was.
 void TVozIzaCalibration::SaveCalDataAsXML(const std::string& FileName, const std::string& DataID) {
+  CalcExtentsAndResolution();
+  FCalibData.MapFName = GetMapImgFile();
+  const std::vector<std::string> Lines = CalDataLines("Component \"" + CalibComponentName() + "\"",
+                                                      true, false, DataID, FCalibData, FCalibModel);
   TTextFile F(FileName);
   F.Rewrite();
-  WriteCalDataToOpenXMLFile(F, true, DataID);
+  for (const std::string& L : Lines)
+    F.WriteLn(L);
   F.Close();
 }
 
 void TVozIzaCalibration::SaveCalDataAsXML(TStream& OutStream, const std::string& DataID) {
   CalcExtentsAndResolution();
   FCalibData.MapFName = GetMapImgFile();
-  EmitCalData([&OutStream](std::string_view L) { WriteLnStream(OutStream, L); }, true, true, DataID,
-              FCalibData, FCalibModel);
+  for (const std::string& L : CalDataLines("Component \"" + CalibComponentName() + "\"", true, true,
+                                           DataID, FCalibData, FCalibModel))
+    WriteLnStream(OutStream, L);
 }
 
 // ---- Readers of the control.

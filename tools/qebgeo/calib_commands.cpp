@@ -1,6 +1,7 @@
 // qebgeo subcommands of the calibration module: show a calibration file,
 // convert between pixels and latitude/longitude, and fit a calibration from
 // a points file; and the calibration part of the demo.
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include "qebgeolib/platform/base/sysutils.h"
+#include "qebgeolib/platform/base/textfile.h"
 #include "qebgeolib/voziza/calibration.h"
 #include "tools/qebgeo/cli.h"
 
@@ -47,11 +49,56 @@ void Load(TCliCalib& C, TArgs A, std::size_t FileIndex, std::size_t IdIndex) {
   }
   TCalibData D;
   TCalibModel M = cmUndefined;
-  if (!FileExists(File)) throw std::runtime_error("cannot open \"" + File + "\"");
+  CheckReadable(File);
   if (!ParseCalibData(File, Id, D, M))
     throw std::runtime_error("no calibration" + (Id.empty() ? "" : " \"" + Id + "\"") + " in \"" +
                              File + "\"");
   C.LoadCalDataFromXML(File, Id);
+}
+
+// Why the calibration cannot convert, or empty when it can. Without enough
+// points a fit leaves zero parameters that would put every pixel at 0 0, and
+// a UTM calibration needs a real zone for its central meridian.
+std::string ConversionProblem(const TCliCalib& C) {
+  const TCalibData& D = C.Data();
+  const TCalibModel Model = C.GetCalibModel();
+  const std::string Name(CalibModelNames[Model <= cmUndefined ? Model : cmUndefined]);
+  switch (Model) {
+  case cmParabolicIp: {
+    int32_t Fitted[2] = {0, 0};
+    for (int32_t K = 1; K <= D.NumCalLines; ++K)
+      if (D.CalLines[K].NumPoints >= 3) ++Fitted[D.CalLines[K].LineType == gtlParallel ? 0 : 1];
+    if (Fitted[0] < 2 || Fitted[1] < 2)
+      return "the model parabolicip needs two parallels and two meridians of three points or "
+             "more each";
+    return {};
+  }
+  case cmBiquadraticPn:
+  case cmConicConformal:
+  case cmMillerCylindrical:
+  case cmEquiRect:
+  case cmUTM: {
+    const int32_t Need = Model == cmBiquadraticPn ? 6 : 3;
+    if (D.NumCalQuads < Need)
+      return "the model " + Name + " needs at least " + std::to_string(Need) +
+             " calibration points, the calibration has " + std::to_string(D.NumCalQuads);
+    if (Model == cmUTM && (D.UTMZone < 1 || D.UTMZone > 60))
+      return "the UTM zone " + std::to_string(D.UTMZone) + " is invalid (zones 1..60)";
+    return {};
+  }
+  default:
+    return "the calibration has no model";
+  }
+}
+
+void RequireConversion(const TCliCalib& C) {
+  const std::string Problem = ConversionProblem(C);
+  if (!Problem.empty()) throw std::runtime_error("cannot convert: " + Problem);
+}
+
+// A number for a message, also when it is not finite.
+std::string Shown(double V) {
+  return std::isfinite(V) ? Fixed(V, 3) : std::string("not a number");
 }
 
 const char* const CornerNames[] = {"top left", "bottom left", "bottom right", "top right"};
@@ -69,6 +116,8 @@ void PrintCalibration(const TCliCalib& C) {
   if (D.UTMZone >= 1 && D.UTMZone <= 60)
     std::cout << "utm         zone " << D.UTMZone << (D.UTMSouth ? " south" : " north") << ", "
               << GeoEllipsoidId[D.Ellipsoid] << '\n';
+  else if (D.UTMZone != -1 || C.GetCalibModel() == cmUTM)
+    std::cout << "utm         zone " << D.UTMZone << " (invalid: zones 1..60)\n";
   std::cout << "lines       " << D.NumCalLines << '\n';
   for (int32_t K = 1; K <= D.NumCalLines; ++K) {
     const TCalibLine& L = D.CalLines[K];
@@ -79,6 +128,8 @@ void PrintCalibration(const TCliCalib& C) {
     std::cout << '\n';
   }
   std::cout << "quads       " << D.NumCalQuads << '\n';
+  const std::string Problem = ConversionProblem(C);
+  if (!Problem.empty()) std::cout << "conversion  not possible: " << Problem << '\n';
   double RMS = 0;
   const std::vector<TCalibResidual> Rows = C.CalibResiduals(RMS);
   if (Rows.empty()) return;
@@ -116,12 +167,19 @@ void CmdPixel(TArgs A) {
   TCliCalib C;
   const int32_t X = ParseInt(A[1], "x"), Y = ParseInt(A[2], "y");
   Load(C, A, 0, 3);
+  RequireConversion(C);
   bool V1 = false, V2 = false;
   const double Lat = C.CalcLatitude(X, Y, V1), Long = C.CalcLongitude(X, Y, V2);
   if (!V1 || !V2)
     throw std::runtime_error(std::string("the calibration (model ") +
                              std::string(CalibModelNames[C.GetCalibModel()]) +
                              ") cannot convert pixels");
+  // Far outside the image the fitted functions leave the globe; a longitude
+  // may wrap around once, but not more.
+  if (!(std::fabs(Lat) <= 90 && std::fabs(Long) <= 360))
+    throw std::runtime_error("pixel (" + std::to_string(X) + ", " + std::to_string(Y) +
+                             ") lies off the globe: latitude " + Shown(Lat) + ", longitude " +
+                             Shown(Long) + " (valid: latitudes -90..90, longitudes -360..360)");
   std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
 }
 
@@ -130,6 +188,7 @@ void CmdGeo(TArgs A) {
   TCliCalib C;
   const double Lat = ParseLatitude(A[1]), Long = ParseLongitude(A[2]);
   Load(C, A, 0, 3);
+  RequireConversion(C);
   int32_t X = 0, Y = 0;
   if (!C.CalcPixelCoords(Lat, Long, X, Y))
     throw std::runtime_error(std::string("the calibration (model ") +
@@ -146,18 +205,24 @@ void CmdGeo(TArgs A) {
 //   parallel LAT X Y, meridian LONG X Y   (graticule points)
 //   A B X Y               a quad: latitude and longitude, or northing and
 //                         easting under the model utm
+// No line of a points file needs to be long; a longer one is not a points file.
+constexpr std::size_t kMaxPointsLine = 4096;
+
 void CmdFit(TArgs A) {
   Need(A, 2, 3);
-  const std::string PointsName(A[0]);
-  std::ifstream In(PointsName);
-  if (!In) throw std::runtime_error("cannot open \"" + PointsName + "\"");
+  const std::string PointsName(A[0]), Out(A[1]);
+  RefuseOutputOnInput(Out, {PointsName});
+  TTextFile In(PointsName);
+  In.Reset();
   TCliCalib C;
   TCalibData D;
   D.UTMZone = -1;
   TCalibModel Model = cmEquiRect;
   std::string Line;
-  for (int LineNo = 1; std::getline(In, Line); ++LineNo) {
+  for (int LineNo = 1; In.ReadLn(Line); ++LineNo) {
     const std::string Where = "line " + std::to_string(LineNo);
+    if (Line.size() > kMaxPointsLine)
+      throw EUsage(Where + " is longer than " + std::to_string(kMaxPointsLine) + " characters");
     Line = Trim(Line.substr(0, Line.find('#')));
     if (Line.empty()) continue;
     std::istringstream S(Line);
@@ -219,10 +284,13 @@ void CmdFit(TArgs A) {
       D.CalQuads[++D.NumCalQuads] = TCalQuad{Num(0), Num(1), Int(2), Int(3)};
     }
   }
+  In.Close();
   if (Model == cmUTM && D.UTMZone < 1) throw EUsage("the model utm needs a \"zone\" line");
+  if (D.NumCalLines == 0 && D.NumCalQuads == 0)
+    throw std::runtime_error("\"" + PointsName + "\" holds no calibration points");
   C.SetCalibData(D);
   C.SetCalibModel(Model);
-  const std::string Out(A[1]);
+  RequireConversion(C);
   C.SaveCalDataAsXML(Out, A.size() > 2 ? std::string(A[2]) : std::string());
   std::cout << "written     " << Out << '\n';
   PrintCalibration(C);
@@ -286,10 +354,14 @@ void DemoCalib() {
     // A map of 1000 x 800 pixels, 1/1000 degree a pixel, one point off by
     // two pixels.
     const std::string Points = (Dir / "points.txt").string(), Cal = (Dir / "alps.xml").string();
-    std::ofstream(Points) << "# calibration points of alps.jpg\n"
-                             "model equirect\nsize 1000 800\nmap alps.jpg\ncaption Alps\n"
-                             "48.0 8.0 0 0\n48.0 9.0 1000 0\n47.2 8.0 0 800\n47.2 9.0 1000 800\n"
-                             "47.6 8.5 502 400\n";
+    {
+      std::ofstream P(Points);
+      P << "# calibration points of alps.jpg\n"
+           "model equirect\nsize 1000 800\nmap alps.jpg\ncaption Alps\n"
+           "48.0 8.0 0 0\n48.0 9.0 1000 0\n47.2 8.0 0 800\n47.2 9.0 1000 800\n"
+           "47.6 8.5 502 400\n";
+      CheckWritten(P, "\"" + Points + "\"");
+    }
     std::cout << "points file:\n";
     std::ifstream P(Points);
     for (std::string L; std::getline(P, L);)

@@ -2,35 +2,74 @@
 // over one library call, so the output shows exactly what the library computes.
 #include "tools/qebgeo/cli.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <iostream>
 
+#include "qebgeolib/platform/base/streams.h"
 #include "qebgeolib/platform/base/sysutils.h"
+#include "tools/qebgeo/numtext.h"
 
 namespace qeb::cli {
 
-// Locale-independent fixed-point text.
-std::string Fixed(double V, int Decimals) {
-  char Buf[64];
-  auto R = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, Decimals);
+namespace {
+
+// Range bounds in messages: "1e+08" rather than "100000000.000".
+std::string ShortNumber(double V) {
+  char Buf[32];
+  const auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
   return std::string(Buf, R.ptr);
+}
+
+} // namespace
+
+std::string Fixed(double V, int Decimals) {
+  std::string S;
+  if (!FormatFixed(V, Decimals, S)) throw std::runtime_error("the result is not a finite number");
+  return S;
 }
 
 double ParseDouble(std::string_view Text, const char* What) {
   double V = 0;
-  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
-  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size() || !std::isfinite(V))
-    throw EUsage(std::string(What) + ": not a number: \"" + std::string(Text) + "\"");
+  if (!ParseNumber(Text, V))
+    throw EUsage(std::string(What) + ": not a finite number: \"" + std::string(Text) + "\"");
   return V;
 }
 
 int32_t ParseInt(std::string_view Text, const char* What) {
   int32_t V = 0;
-  auto R = std::from_chars(Text.data(), Text.data() + Text.size(), V);
-  if (R.ec != std::errc() || R.ptr != Text.data() + Text.size())
+  if (!ParseInteger(Text, V))
     throw EUsage(std::string(What) + ": not an integer: \"" + std::string(Text) + "\"");
   return V;
+}
+
+double InRange(double V, double Lo, double Hi, const char* What) {
+  if (!(V >= Lo && V <= Hi))
+    throw EUsage(std::string(What) + " must lie in " + ShortNumber(Lo) + ".." + ShortNumber(Hi));
+  return V;
+}
+
+void RefuseOutputOnInput(const std::string& Output, const std::vector<std::string>& Inputs) {
+  struct stat Out;
+  if (Output.empty() || ::stat(Output.c_str(), &Out) != 0) return;
+  for (const std::string& In : Inputs) {
+    struct stat St;
+    if (!In.empty() && ::stat(In.c_str(), &St) == 0 && St.st_dev == Out.st_dev &&
+        St.st_ino == Out.st_ino)
+      throw std::runtime_error("the output \"" + Output + "\" is the input file \"" + In +
+                               "\"; refusing to write over it");
+  }
+}
+
+void CheckReadable(const std::string& File) {
+  TFileStream Probe(File, fmOpenRead);
+}
+
+void CheckWritten(std::ostream& Out, const std::string& Where) {
+  Out.flush();
+  if (!Out) throw std::runtime_error("cannot write " + Where);
 }
 
 double ParseLatitude(std::string_view Text) {
@@ -144,6 +183,8 @@ int main(int argc, char** argv) {
     if (C.Name != Args[0]) continue;
     try {
       C.Run(TArgs(Args).subspan(1));
+      // A result that did not reach its reader is no success.
+      CheckWritten(std::cout, "the standard output");
       return 0;
     } catch (const EUsage& E) {
       std::cerr << "qebgeo " << C.Name << ": " << E.what() << "\nusage: qebgeo " << C.Usage << '\n';

@@ -1,10 +1,12 @@
 // Shared pieces of the qebgeo command line: the command table, argument
-// parsing with clear usage errors, and locale-independent number texts. Each
-// module adds its subcommands and its part of the demo in its own file.
+// parsing with clear usage errors, number output, and the checks every
+// writing command makes. Each module adds its subcommands and its part of the
+// demo in its own file.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -29,7 +31,9 @@ struct TCommand {
   std::function<void(TArgs)> Run;
 };
 
-// Locale-independent fixed-point text.
+// Locale-independent fixed-point text (see numtext.h); a value that is not
+// finite raises std::runtime_error rather than print something that is not a
+// number.
 std::string Fixed(double V, int Decimals);
 std::string Deg(double Angle); // 8 decimals
 std::string Metres(double V);  // 3 decimals
@@ -47,6 +51,19 @@ TGeoEllipsoid ParseEllipsoid(std::string_view Text);
 TGeoEllipsoid OptionalEllipsoid(TArgs A, std::size_t Index);
 // Raises EUsage unless Min <= A.size() <= Max.
 void Need(TArgs A, std::size_t Min, std::size_t Max);
+// V itself, or EUsage "What must lie in Lo..Hi".
+double InRange(double V, double Lo, double Hi, const char* What);
+
+// Raises std::runtime_error when Output names the same file (device and inode,
+// so links and other spellings count) as one of Inputs: a command must not
+// write over what it reads. A missing output or input is no conflict.
+void RefuseOutputOnInput(const std::string& Output, const std::vector<std::string>& Inputs);
+// Raises the platform's input/output error, which names the reason, when File
+// cannot be opened for reading (missing, a directory, a FIFO or device).
+void CheckReadable(const std::string& File);
+// Flushes a finished output and raises std::runtime_error naming Where when
+// any write to it failed.
+void CheckWritten(std::ostream& Out, const std::string& Where);
 
 // Demo helpers: a section heading, and a subcommand shown with its output.
 void Heading(std::string_view Text);

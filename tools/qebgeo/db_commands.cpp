@@ -14,6 +14,7 @@
 #include "qebgeolib/geodb/geodb.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
+#include "tools/qebgeo/numtext.h"
 
 namespace qeb::cli {
 
@@ -61,12 +62,27 @@ private:
   int32_t FLast = -1;
 };
 
+// The tool's database: named, so that its errors say whose they are.
+class TCliDb : public TGeoDB {
+public:
+  TCliDb() : TGeoDB(nullptr) { SetName("qebgeo"); }
+};
+
 // Opens an existing file set; the reading commands must not create one by mistake.
 void OpenExisting(TGeoDB& Db, std::string_view Name) {
   const std::string B = StripExtension(Name);
   if (!FileExists(B + ".qebgds") || !FileExists(B + ".qebgdd"))
     throw std::runtime_error("no database \"" + B + "\" (create it with: qebgeo db create)");
   Db.SetGDBName(B);
+}
+
+// Every file of the open set, for the check that an output does not overwrite one of them.
+std::vector<std::string> DbFiles(const TGeoDB& Db) {
+  std::vector<std::string> Files;
+  for (const char* Ext :
+       {".qebgds", ".qebgdd", ".qebgi0", ".qebgi1", ".qebgi2", ".qebgi3", ".qebgi4"})
+    Files.push_back(Db.GetGDBName() + Ext);
+  return Files;
 }
 
 TgdbItem ParseKind(std::string_view Text) {
@@ -96,7 +112,9 @@ std::string EntryLine(int32_t E, const TgdbData& D) {
 
 void CmdCreate(TArgs A) {
   Need(A, 1, 2);
-  TGeoDB Db(nullptr);
+  if (ExtractFileName(StripExtension(A[0])).empty())
+    throw EUsage("the database needs a file name, not \"" + std::string(A[0]) + "\"");
+  TCliDb Db;
   Db.SetGDBName(std::string(A[0]));
   if (A.size() > 1) Db.SetDescription(std::string(A[1]));
   std::cout << "database " << Db.GetGDBName() << ": " << Db.GetNumEntries() << " entries\n";
@@ -104,7 +122,7 @@ void CmdCreate(TArgs A) {
 
 void CmdInfo(TArgs A) {
   Need(A, 1, 1);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const TgdbSystemData& H = Db.GetSystemData();
   std::cout << "database " << Db.GetGDBName() << "\ndescription \"" << Db.GetDescription()
@@ -118,7 +136,7 @@ void CmdInfo(TArgs A) {
 // it. Capitals already in the database (same name, town) are skipped.
 void CmdAddCapitals(TArgs A) {
   Need(A, 1, 2);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const std::string Want = A.size() > 1 ? LowerCase(std::string(A[1])) : std::string();
   Db.SetLazyWrite(true);
@@ -143,7 +161,7 @@ void CmdAddCapitals(TArgs A) {
 
 void CmdList(TArgs A) {
   Need(A, 1, 3);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const int32_t First = A.size() > 1 ? ParseInt(A[1], "first entry") : 1;
   const int32_t Count = A.size() > 2 ? ParseInt(A[2], "count") : Db.GetNumEntries();
@@ -154,7 +172,7 @@ void CmdList(TArgs A) {
 
 void CmdSearch(TArgs A) {
   Need(A, 2, 3);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const TgdbName Name = TgdbName::FromString(A[1]);
   const TgdbItem Kind = A.size() > 2 ? ParseKind(A[2]) : gitUndefined;
@@ -169,7 +187,7 @@ void CmdSearch(TArgs A) {
 
 void CmdBox(TArgs A) {
   Need(A, 5, 6);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const double LatLo = ParseLatitude(A[1]), LatHi = ParseLatitude(A[2]);
   const double LongLo = ParseLongitude(A[3]), LongHi = ParseLongitude(A[4]);
@@ -199,49 +217,64 @@ std::string JsonText(std::string_view S) {
   return R + '"';
 }
 
-std::string JsonNumber(float V) {
-  char Buf[32];
-  auto R = std::to_chars(Buf, Buf + sizeof Buf, V);
-  return std::string(Buf, R.ptr);
+// The position as a JSON array; false when a coordinate is not finite, which JSON cannot
+// spell.
+bool Position(TSCoords P, std::string& Out) {
+  std::string Long, Lat;
+  if (!FormatShortest(P.Longit, Long) || !FormatShortest(P.Latit, Lat)) return false;
+  // Reserved and appended piece by piece: GCC 12 warns falsely (-Wrestrict) on the
+  // plainer forms.
+  Out.clear();
+  Out.reserve(Long.size() + Lat.size() + 4);
+  Out.push_back('[');
+  Out.append(Long).append(", ").append(Lat).push_back(']');
+  return true;
 }
 
-std::string Position(TSCoords P) {
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "[" + std::string.
-  std::string S = "[";
-  S += JsonNumber(P.Longit);
-  S += ", ";
-  S += JsonNumber(P.Latit);
-  S += "]";
-  return S;
-}
-
-// Towns become points, closed polygons polygons, open ones line strings; BLOBs and items without
-// readable points are left out.
+// Towns become points, closed polygons polygons, open ones line strings; BLOBs, items without
+// readable points and items with a coordinate that is not finite (a damaged file) are left out.
 void CmdGeoJson(TArgs A) {
   Need(A, 1, 2);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   std::ofstream File;
+  const std::string FileName = A.size() > 1 ? std::string(A[1]) : std::string();
   if (A.size() > 1) {
-    File.open(std::string(A[1]), std::ios::binary | std::ios::trunc);
-    if (!File) throw std::runtime_error("cannot create \"" + std::string(A[1]) + "\"");
+    RefuseOutputOnInput(FileName, DbFiles(Db));
+    File.open(FileName, std::ios::binary | std::ios::trunc);
+    if (!File) throw std::runtime_error("cannot create \"" + FileName + "\"");
   }
   std::ostream& Out = A.size() > 1 ? static_cast<std::ostream&>(File) : std::cout;
   TProgressBar Bar("exporting");
   Out << "{\"type\": \"FeatureCollection\", \"features\": [";
-  int32_t Written = 0;
+  int32_t Written = 0, NotFinite = 0;
   TgdbPolygon P;
+  std::string Pos;
   for (int32_t E = 1; E <= Db.GetNumEntries(); ++E) {
     Bar.Show(static_cast<int32_t>(int64_t{E} * 100 / Db.GetNumEntries()));
     const TgdbData D = Db.GetSumdata(E);
     std::string Geometry;
     if (D.ItemKind == gitTown) {
-      Geometry = "{\"type\": \"Point\", \"coordinates\": " + Position(ExtractLocation(D)) + "}";
+      if (!Position(ExtractLocation(D), Pos)) {
+        ++NotFinite;
+        continue;
+      }
+      Geometry = "{\"type\": \"Point\", \"coordinates\": ";
+      Geometry += Pos;
+      Geometry += "}";
     } else if (IsPolygonKind(D.ItemKind) && Db.RetrievePolygon(E, P) && !P.empty()) {
       if (D.Closed) P.push_back(P.front());
       std::string Coords;
-      for (const TSCoords& X : P)
-        Coords += (Coords.empty() ? "" : ", ") + Position(X);
+      bool Finite = true;
+      for (const TSCoords& X : P) {
+        Finite = Finite && Position(X, Pos);
+        if (!Coords.empty()) Coords += ", ";
+        Coords += Pos;
+      }
+      if (!Finite) {
+        ++NotFinite;
+        continue;
+      }
       Geometry = D.Closed ? "{\"type\": \"Polygon\", \"coordinates\": [[" + Coords + "]]}"
                           : "{\"type\": \"LineString\", \"coordinates\": [" + Coords + "]}";
     } else {
@@ -253,20 +286,29 @@ void CmdGeoJson(TArgs A) {
         << ", \"name\": " << JsonText(D.Name.ToString()) << "}}";
   }
   Out << "\n]}\n";
+  if (A.size() > 1) {
+    CheckWritten(File, "\"" + FileName + "\"");
+    File.close();
+    if (!File) throw std::runtime_error("cannot write \"" + FileName + "\"");
+  }
+  if (NotFinite > 0)
+    std::cerr << "qebgeo db geojson: left out " << NotFinite
+              << " items whose coordinates are not finite numbers\n";
   if (A.size() > 1) std::cout << "wrote " << Written << " features to " << A[1] << '\n';
 }
 
 void CmdDump(TArgs A) {
   Need(A, 2, 2);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
+  RefuseOutputOnInput(std::string(A[1]), DbFiles(Db));
   Db.ExportDataDebug(std::string(A[1]));
   std::cout << "wrote " << A[1] << '\n';
 }
 
 void CmdGarbageCollect(TArgs A) {
   Need(A, 1, 1);
-  TGeoDB Db(nullptr);
+  TCliDb Db;
   OpenExisting(Db, A[0]);
   const std::string Data = Db.GetGDBName() + ".qebgdd";
   const auto Before = std::filesystem::file_size(Data);

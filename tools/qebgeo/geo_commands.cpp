@@ -48,16 +48,30 @@ void CmdCountries(TArgs A) {
   if (Found == 0) throw std::runtime_error("no country matches \"" + std::string(A[0]) + "\"");
 }
 
+// The UTM functions take longitudes below 180 only; 180..360 are the same
+// meridians as -180..0.
+double GridLongitude(double Long) {
+  return Long >= 180 ? Long - 360 : Long;
+}
+
+// Latitudes of the UTM grid; outside it the polar caps of UPS take over.
+double UTMLatitude(std::string_view Text) {
+  const double Lat = ParseLatitude(Text);
+  if (Lat < -80 || Lat > 84)
+    throw std::runtime_error("latitude " + std::string(Text) +
+                             " lies outside the UTM grid (latitudes -80..84); try: ups");
+  return Lat;
+}
+
 void CmdZone(TArgs A) {
   Need(A, 2, 2);
-  std::string Z = GeoToUTMZone(ParseLatitude(A[0]), ParseLongitude(A[1]));
-  if (Z.empty()) throw std::runtime_error("outside the UTM grid (latitudes -80..84)");
-  std::cout << Z << '\n';
+  const double Lat = UTMLatitude(A[0]);
+  std::cout << GeoToUTMZone(Lat, GridLongitude(ParseLongitude(A[1]))) << '\n';
 }
 
 void CmdUTM(TArgs A) {
   Need(A, 2, 3);
-  double Lat = ParseLatitude(A[0]), Long = ParseLongitude(A[1]);
+  const double Lat = UTMLatitude(A[0]), Long = GridLongitude(ParseLongitude(A[1]));
   int32_t Zone = 0;
   double X = 0, Y = 0;
   LatLongToUTM(Lat, Long, OptionalEllipsoid(A, 2), Zone, X, Y);
@@ -71,9 +85,15 @@ void CmdUTMInverse(TArgs A) {
   int32_t Zone = ParseInt(A[0], "zone");
   if (Zone < 1 || Zone > 60) throw EUsage("zone must lie in 1..60");
   bool South = ParseHemisphere(A[1]);
+  // Grid coordinates: 1000 km across a zone, the northing from the equator
+  // (north) or from 10000 km south of it (south).
+  const double E = InRange(ParseDouble(A[2], "easting"), 0, 1e6, "easting");
+  const double N = InRange(ParseDouble(A[3], "northing"), 0, 1e7, "northing");
   double Lat = 0, Long = 0;
-  UTMToLatLong(ParseDouble(A[2], "easting"), ParseDouble(A[3], "northing"), Zone, South,
-               OptionalEllipsoid(A, 4), Lat, Long);
+  UTMToLatLong(E, N, Zone, South, OptionalEllipsoid(A, 4), Lat, Long);
+  if (!(Lat >= -80 && Lat <= 84))
+    throw std::runtime_error("the position (latitude " + Fixed(Lat, 3) +
+                             ") lies outside the UTM grid (latitudes -80..84)");
   std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
 }
 
@@ -88,43 +108,96 @@ void CmdUPS(TArgs A) {
 void CmdUPSInverse(TArgs A) {
   Need(A, 3, 4);
   bool South = ParseHemisphere(A[0]);
+  // The bound keeps the squared distance from the pole finite; the grid of a
+  // cap reaches at most to its equator, some 12700 km from the pole.
+  const double X = InRange(ParseDouble(A[1], "x"), -1e8, 1e8, "x");
+  const double Y = InRange(ParseDouble(A[2], "y"), -1e8, 1e8, "y");
   double Lat = 0, Long = 0;
-  UPSToLatLong(ParseDouble(A[1], "x"), ParseDouble(A[2], "y"), South, OptionalEllipsoid(A, 3), Lat,
-               Long);
+  UPSToLatLong(X, Y, South, OptionalEllipsoid(A, 3), Lat, Long);
+  if (!(South ? Lat <= 0 && Lat >= -90 : Lat >= 0 && Lat <= 90))
+    throw std::runtime_error(std::string("the position lies beyond the equator of the ") +
+                             (South ? "south" : "north") + " polar cap");
   std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
 }
 
 constexpr double DegToRad = 3.14159265358979323846 / 180;
 
+// The Transverse Mercator series are truncated: on the equator they are off
+// by 0.2 % at 45 degrees from the central meridian and by 1 % at 60, and the
+// projection itself is infinite at 90. Positions farther away are refused.
+constexpr double kTMMaxOffset = 45;
+
+// Longitude minus central meridian, both in -180..360, as an offset in
+// -180..180 (the same meridian may be written both ways).
+double MeridianOffset(double Long, double Central) {
+  double D = Long - Central;
+  if (D > 180) D -= 360;
+  if (D < -180) D += 360;
+  return D;
+}
+
 void CmdTM(TArgs A) {
   Need(A, 3, 4);
+  const double Lat = ParseLatitude(A[0]), Long = ParseLongitude(A[1]);
+  const double Central = ParseLongitude(A[2]);
+  const double Offset = MeridianOffset(Long, Central);
+  if (std::fabs(Offset) > kTMMaxOffset)
+    throw EUsage("the longitude must lie within 45 degrees of the central meridian");
   double X = 0, Y = 0;
-  LatLongToTM(ParseLatitude(A[0]) * DegToRad, ParseLongitude(A[1]) * DegToRad,
-              ParseLongitude(A[2]) * DegToRad, OptionalEllipsoid(A, 3), X, Y);
+  LatLongToTM(Lat * DegToRad, (Central + Offset) * DegToRad, Central * DegToRad,
+              OptionalEllipsoid(A, 3), X, Y);
   std::cout << "x " << Metres(X) << "  y " << Metres(Y) << '\n';
 }
 
+// The input domain is the image of the forward one: |y| up to the pole's
+// meridian arc, |x| up to the equator's x at the largest offset.
 void CmdTMInverse(TArgs A) {
   Need(A, 3, 4);
+  const TGeoEllipsoid E = OptionalEllipsoid(A, 3);
+  double XMax = 0, Unused = 0;
+  LatLongToTM(0, kTMMaxOffset * DegToRad, 0, E, XMax, Unused);
+  XMax = std::floor(XMax);
+  const double YMax = std::floor(ArcLengthOfMeridian(90 * DegToRad, E));
+  const double X = InRange(ParseDouble(A[0], "x"), -XMax, XMax, "x");
+  const double Y = InRange(ParseDouble(A[1], "y"), -YMax, YMax, "y");
+  const double Central = ParseLongitude(A[2]);
   double Phi = 0, Lambda = 0;
-  TMToLatLong(ParseDouble(A[0], "x"), ParseDouble(A[1], "y"), ParseLongitude(A[2]) * DegToRad,
-              OptionalEllipsoid(A, 3), Phi, Lambda);
-  std::cout << Deg(Phi / DegToRad) << ' ' << Deg(Lambda / DegToRad) << '\n';
+  TMToLatLong(X, Y, Central * DegToRad, E, Phi, Lambda);
+  const double Lat = Phi / DegToRad, Long = Lambda / DegToRad;
+  if (!(std::fabs(Lat) <= 90 && std::fabs(Long - Central) <= kTMMaxOffset))
+    throw std::runtime_error("the position lies outside the reach of the projection (latitudes "
+                             "-90..90, 45 degrees of longitude from the central meridian)");
+  std::cout << Deg(Lat) << ' ' << Deg(Long) << '\n';
+}
+
+// Heights from deep inside the Earth (its smallest semi-minor axis is above
+// 6300 km) to well beyond the Moon; Earth-centred coordinates to match.
+constexpr double kMinHeight = -6e6, kMaxHeight = 1e9, kMaxCartesian = 2e9;
+
+double ParseHeight(std::string_view Text) {
+  return InRange(ParseDouble(Text, "height"), kMinHeight, kMaxHeight, "height");
 }
 
 void CmdCart(TArgs A) {
   Need(A, 3, 4);
   double X = 0, Y = 0, Z = 0;
-  GeoToCartesian(ParseLatitude(A[0]), ParseLongitude(A[1]), ParseDouble(A[2], "height"),
+  GeoToCartesian(ParseLatitude(A[0]), ParseLongitude(A[1]), ParseHeight(A[2]),
                  OptionalEllipsoid(A, 3), X, Y, Z);
   std::cout << "X " << Metres(X) << "  Y " << Metres(Y) << "  Z " << Metres(Z) << '\n';
 }
 
 void CmdCartInverse(TArgs A) {
   Need(A, 3, 4);
+  double V[3];
+  for (int K = 0; K < 3; ++K) {
+    const char* Name[] = {"X", "Y", "Z"};
+    V[K] = InRange(ParseDouble(A[static_cast<std::size_t>(K)], Name[K]), -kMaxCartesian,
+                   kMaxCartesian, Name[K]);
+  }
+  if (V[0] == 0 && V[1] == 0 && V[2] == 0)
+    throw std::runtime_error("the centre of the Earth has no geographic position");
   double Lat = 0, Long = 0, H = 0;
-  CartesianToGeo(ParseDouble(A[0], "X"), ParseDouble(A[1], "Y"), ParseDouble(A[2], "Z"),
-                 OptionalEllipsoid(A, 3), Lat, Long, H);
+  CartesianToGeo(V[0], V[1], V[2], OptionalEllipsoid(A, 3), Lat, Long, H);
   std::cout << Deg(Lat) << ' ' << Deg(Long) << "  h " << Metres(H) << '\n';
 }
 
@@ -137,16 +210,20 @@ std::string DatumLine(int32_t N) {
 void CmdDatums(TArgs A) {
   Need(A, 0, 1);
   std::string Want = A.empty() ? std::string() : LowerCase(std::string(A[0]));
+  int32_t Found = 0;
   for (int32_t N = 1; N <= GeoDatumCount; ++N)
-    if (Want.empty() || LowerCase(DatumLine(N)).find(Want) != std::string::npos)
+    if (Want.empty() || LowerCase(DatumLine(N)).find(Want) != std::string::npos) {
       std::cout << DatumLine(N) << '\n';
+      ++Found;
+    }
+  if (Found == 0) throw std::runtime_error("no datum matches \"" + std::string(A[0]) + "\"");
 }
 
 void CmdHelmert(TArgs A) {
   Need(A, 4, 5);
   int32_t From = ParseInt(A[0], "source datum"), To = ParseInt(A[1], "target datum");
   double Lat = ParseDouble(A[2], "latitude"), Long = ParseDouble(A[3], "longitude");
-  double H = A.size() > 4 ? ParseDouble(A[4], "height") : 0;
+  double H = A.size() > 4 ? ParseHeight(A[4]) : 0;
   double OutLat = 0, OutLong = 0, OutH = 0;
   switch (HelmertTransform(From, Lat, Long, H, To, OutLat, OutLong, OutH)) {
   case -1:

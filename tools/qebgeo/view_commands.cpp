@@ -20,6 +20,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The image a calibration file names: as given, or relative to the
+// calibration file's folder.
+std::string ImageBeside(const fs::path& Folder, const std::string& Name) {
+  if (!Name.empty() && !fs::path(Name).is_absolute() && !FileExists(Name))
+    return (Folder / Name).string();
+  return Name;
+}
+
 // A map control whose calibration files name their image relative to the
 // calibration file's folder.
 class TCliMap : public TVozIza {
@@ -27,12 +35,36 @@ public:
   explicit TCliMap(const std::string& CalFile) : TVozIza(nullptr) {
     SetName("qebgeo");
     const fs::path Folder = fs::path(CalFile).parent_path();
-    SetOnMapImageRequest([Folder](TObject*, std::string& Name) {
-      if (!Name.empty() && !fs::path(Name).is_absolute() && !FileExists(Name))
-        Name = (Folder / Name).string();
-    });
+    SetOnMapImageRequest(
+        [Folder](TObject*, std::string& Name) { Name = ImageBeside(Folder, Name); });
   }
 };
+
+// The map image of calibration Id in CalFile, found as the map control finds
+// it; raises with the reason when there is none the control could show.
+std::string MapImageOf(const std::string& CalFile, const std::string& Id) {
+  CheckReadable(CalFile);
+  TCalibData D;
+  TCalibModel M = cmUndefined;
+  if (!ParseCalibData(CalFile, Id, D, M))
+    throw std::runtime_error("no calibration" + (Id.empty() ? "" : " \"" + Id + "\"") + " in \"" +
+                             CalFile + "\"");
+  if (D.MapFName.empty())
+    throw std::runtime_error("the calibration in \"" + CalFile + "\" names no map image");
+  const std::string Image =
+      FindFileIgnoringCase(ImageBeside(fs::path(CalFile).parent_path(), D.MapFName));
+  std::error_code Ec;
+  if (fs::is_directory(Image, Ec))
+    throw std::runtime_error("the map image \"" + Image + "\" is a directory");
+  if (!FileExists(Image))
+    throw std::runtime_error("the map image \"" + D.MapFName + "\" of \"" + CalFile +
+                             "\" cannot be found");
+  const std::string Ext = LowerCase(ExtractFileExt(Image));
+  if (Ext != ".jpg" && Ext != ".jpeg" && Ext != ".bmp")
+    throw std::runtime_error("the map image \"" + Image + "\" is not a JPEG or BMP file");
+  CheckReadable(Image);
+  return Image;
+}
 
 void SavePng(TVozIza& V, const std::string& FileName) {
   TBitmap Shot;
@@ -69,7 +101,8 @@ void CmdRender(TArgs A) {
     if (A[K] == "--id")
       Id = std::string(Value("--id"));
     else if (A[K] == "--mag")
-      Mag = ParseDouble(Value("--mag"), "magnification");
+      Mag = InRange(ParseDouble(Value("--mag"), "magnification"), 1.0 / 1024, 1024,
+                    "the magnification");
     else if (A[K] == "--fit")
       Fit = true;
     else if (A[K] == "--at") {
@@ -83,19 +116,22 @@ void CmdRender(TArgs A) {
     } else if (A[K] == "--grat")
       Grat = ParseGrat(Value("--grat"));
     else if (A[K] == "--dist")
-      Dist = ParseDouble(Value("--dist"), "graticule distance");
+      // 0 lets the control choose; it draws lines at most 60 degrees apart.
+      Dist = InRange(ParseDouble(Value("--dist"), "graticule distance"), 0, 60,
+                     "the graticule distance");
     else if (A[K] == "--noaa")
       AntiAlias = false;
     else
       throw EUsage("unknown option \"" + std::string(A[K]) + "\"");
   }
-  if (!FileExists(CalFile)) throw std::runtime_error("cannot open \"" + CalFile + "\"");
+  const std::string Image = MapImageOf(CalFile, Id);
+  RefuseOutputOnInput(Out, {CalFile, Image});
   TCliMap V(CalFile);
   V.SetSuppressPaint(true);
   V.SetBounds(0, 0, W, H);
   V.LoadCalDataFromXML(CalFile, Id);
   if (V.GetMapImgWidth() == 0)
-    throw std::runtime_error("the map image of \"" + CalFile + "\" cannot be found");
+    throw std::runtime_error("the map image \"" + Image + "\" holds no picture");
   if (Fit)
     V.ZoomFitPage();
   else {

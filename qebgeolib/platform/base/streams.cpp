@@ -162,6 +162,7 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 void TMemoryStream::SaveToFile(const std::string& FileName) {
   TFileStream F(FileName, fmCreate);
   SaveToStream(F);
+  F.Close();
 }
 
 // ---- TFileStream ----
@@ -187,8 +188,13 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
     }
   }
   const char* Action = Create ? "Cannot create file" : "Cannot open file";
+  // A file opened for reading must be a regular file: a FIFO blocks its
+  // reader, and devices such as /dev/zero never end. O_NONBLOCK lets the open
+  // of a FIFO return at once so that it can be refused; it is cleared again
+  // for the regular file that remains.
+  const bool ReadOnly = !Create && (Mode & 0x3) == fmOpenRead;
   do {
-    FHandle = ::open(FileName.c_str(), Flags | O_CLOEXEC, 0666);
+    FHandle = ::open(FileName.c_str(), Flags | O_CLOEXEC | (ReadOnly ? O_NONBLOCK : 0), 0666);
   } while (FHandle < 0 && errno == EINTR);
   if (FHandle < 0) throw EInOutError(errno, Action, FileName);
   // Linux opens a directory for reading without complaint; a stream on it
@@ -200,13 +206,29 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
   else if (S_ISDIR(St.st_mode))
     Err = EISDIR;
   if (Err != 0) {
-    Close();
+    CloseSilently();
     throw EInOutError(Err, Action, FileName);
+  }
+  if (ReadOnly && !S_ISREG(St.st_mode)) {
+    CloseSilently();
+    const char* Kind = S_ISFIFO(St.st_mode)   ? "a FIFO"
+                       : S_ISCHR(St.st_mode)  ? "a character device"
+                       : S_ISBLK(St.st_mode)  ? "a block device"
+                       : S_ISSOCK(St.st_mode) ? "a socket"
+                                              : "a special file";
+    throw EInOutError(
+        std::string(Action) + " \"" + FileName + "\": not a regular file (" + Kind + ")", EINVAL);
+  }
+  const int Status = ReadOnly ? ::fcntl(FHandle, F_GETFL) : 0;
+  if (Status == -1 || (ReadOnly && ::fcntl(FHandle, F_SETFL, Status & ~O_NONBLOCK) != 0)) {
+    const int E = errno;
+    CloseSilently();
+    throw EInOutError(E, Action, FileName);
   }
 }
 
 TFileStream::~TFileStream() {
-  Close();
+  CloseSilently();
 }
 
 TFileStream::TFileStream(TFileStream&& Other) noexcept
@@ -215,16 +237,25 @@ TFileStream::TFileStream(TFileStream&& Other) noexcept
 
 TFileStream& TFileStream::operator=(TFileStream&& Other) noexcept {
   if (this != &Other) {
-    Close();
+    CloseSilently();
     FFileName = std::move(Other.FFileName);
     FHandle = std::exchange(Other.FHandle, -1);
   }
   return *this;
 }
 
-void TFileStream::Close() noexcept {
+void TFileStream::CloseSilently() noexcept {
   if (FHandle >= 0) ::close(FHandle);
   FHandle = -1;
+}
+
+void TFileStream::Close() {
+  if (FHandle < 0) return;
+  // The descriptor is gone after close() whatever it answers (also on EINTR
+  // under Linux), so it is never closed twice.
+  const int Handle = std::exchange(FHandle, -1);
+  if (::close(Handle) != 0 && errno != EINTR)
+    throw EInOutError(errno, "Cannot close file", FFileName);
 }
 
 namespace {

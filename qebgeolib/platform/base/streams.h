@@ -111,7 +111,10 @@ enum TFileMode : uint16_t {
 };
 
 // A stream on a file. Every OS failure raises EInOutError with the file
-// name; a directory cannot be opened.
+// name; a directory cannot be opened, and a file opened with fmOpenRead must
+// be a regular file (FIFOs, devices and sockets are refused without waiting
+// for data). Writers that must know their data arrived call Close, which
+// reports what the system reports on closing; the destructor closes silently.
 class TFileStream : public TStream {
 public:
   TFileStream(const std::string& FileName, uint16_t Mode);
@@ -129,8 +132,12 @@ public:
 
   const std::string& GetFileName() const { return FFileName; }
 
+  // Closes the file, reporting a failure; later operations raise EInOutError
+  // (EBADF) and a second Close does nothing.
+  void Close();
+
 private:
-  void Close() noexcept;
+  void CloseSilently() noexcept;
 
   std::string FFileName;
   int FHandle = -1;

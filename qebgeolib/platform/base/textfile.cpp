@@ -175,10 +175,11 @@ void TTextFile::Close() {
   FStream.reset();
   std::string Pending = std::move(FBuffer);
   FBuffer.clear();
-  if (Pending.empty()) return;
   const int64_t Size = static_cast<int64_t>(Pending.size());
-  if (Stream->Write(Pending.data(), Size) != Size)
+  if (Size > 0 && Stream->Write(Pending.data(), Size) != Size)
     throw EInOutError(ENOSPC, "Cannot write file", FFileName);
+  // Some file systems report a failed write only when the file is closed.
+  Stream->Close();
 }
 
 bool TTextFile::Eof() const {

@@ -26,8 +26,10 @@ enum TTextFileMode : uint8_t { tfmClosed, tfmInput, tfmOutput };
 // that other readers (the tag reader of the base companion) can go on exactly
 // where ReadLn stopped and hand the position back to it.
 //
-// Output is buffered; Close (and Flush) report write errors, the destructor
-// closes silently. Every failure raises EInOutError naming the file.
+// Output is buffered; Flush reports write errors, Close those of the writes
+// and of closing the file itself; the destructor closes silently. Reset
+// refuses files that are not regular (FIFOs, devices), which could block or
+// never end. Every failure raises EInOutError naming the file.
 class TTextFile : public TObject {
 public:
   // Files above this size are refused by Reset rather than loaded.
@@ -49,7 +51,7 @@ public:
   // Opens for reading and loads the file; the position is its start.
   void Reset();
   // As Reset, but answers false when the file cannot be opened (missing,
-  // unreadable, a directory). A file that opens but then fails to read, or
+  // unreadable, a directory, not a regular file). A file that opens but then fails to read, or
   // exceeds kMaxReadSize, still raises.
   bool TryReset();
   // Creates the file, or empties an existing one, for writing.
