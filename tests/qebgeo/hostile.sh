@@ -32,6 +32,9 @@ done
 head -c 5000 /dev/zero | tr '\0' '4' >long.txt
 for F in base.*; do cp "$F" "damaged${F#base}"; done
 head -c 1000 base.qebgds >damaged.qebgds
+for F in base.*; do cp "$F" "emptied${F#base}" && cp "$F" "stale${F#base}"; done
+: >emptied.qebgds
+: >stale.qebgi1
 
 # ---- Cases: exit code | pattern | command.
 Cases=(
@@ -83,6 +86,9 @@ Cases=(
   "1|no calibration \"nosuch\" in \"points.xml\"|render points.xml o.png --id nosuch"
   "2|the database needs a file name, not \"\"|db create"
   "1|Component \"qebgeo\": SetGDBName: the summary file|db list damaged"
+  # Reading never rewrites the indexes: refused when they know more, else rebuilt in memory.
+  "1|remove the index files to rebuild them|db info emptied"
+  "0|rebuilt in memory, written with the next change|db info stale"
   "1|no datum matches \"\.\*\"|datums .*"
   "0|o.png: 8 x 8 pixels, map 4 x 2|render points.xml o.png --size 8 8"
 )

@@ -51,7 +51,7 @@ TEST(CalibFileRobust, NonFiniteValuesAreRefusedBeforeWriting) {
     SCOPED_TRACE(K);
     TTestCalib C;
     Calibrate(C);
-    TCalibData D = C.FCalibData;
+    TCalibData D = C.GetCalibData();
     Damage[K](D);
     TTextFile F(File);
     F.Rewrite();
@@ -67,7 +67,9 @@ TEST(CalibFileRobust, NonFiniteValuesAreRefusedBeforeWriting) {
   // an existing file keeps its content.
   TTestCalib C;
   Calibrate(C);
-  C.FCalibData.CalQuads[1].Longitude = NaN;
+  TCalibData D = C.GetCalibData();
+  D.CalQuads[1].Longitude = NaN;
+  C.SetCalibData(D);
   std::ofstream(File, std::ios::binary) << "keep";
   EXPECT_NE(ErrorOf([&] {
               C.SaveCalDataAsXML(File, "a");

@@ -130,6 +130,10 @@ void CmdInfo(TArgs A) {
             << "\nentries " << Db.GetNumEntries() << "\nhighest item id " << H.HighestID
             << "\ndata file " << std::filesystem::file_size(Db.GetGDBName() + ".qebgdd")
             << " bytes\n";
+  // Reading leaves the files as they are; say so when they disagree with the summary.
+  if (Db.GetIndexRebuildPending())
+    std::cout << "index files disagree with the summary: rebuilt in memory, written with the next "
+                 "change\n";
 }
 
 // The capitals of the country table as towns; with a text, of the countries whose name contains

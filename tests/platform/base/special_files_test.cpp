@@ -1,5 +1,5 @@
-// The platform's file streams as the tool relies on them: special files are
-// refused for reading without blocking, and failed writes reach the caller.
+// File streams on special files: they are refused for reading without
+// blocking, and failed writes reach the caller.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
