@@ -207,62 +207,51 @@ bool TVozIza::RenameMapImg(const std::string& Name) {
 // ---- Appearance.
 
 void TVozIza::SetAntiAlias(bool Value) {
-  FAntiAlias = Value;
-  Paint();
+  Store(FAntiAlias, Value);
 }
 
 void TVozIza::SetCacheMagLimit(double Value) {
-  FCacheMagLimit = Value > 0 ? std::min(Value, DefaultCacheMagLimit) : 0.0;
+  Value = Value > 0 ? std::min(Value, DefaultCacheMagLimit) : 0.0;
+  if (Value == FCacheMagLimit) return;
+  FCacheMagLimit = Value;
+  // Above the largest limit no cache is ever used: nothing to show.
   if (FMagnify < DefaultCacheMagLimit) Paint();
 }
 
 void TVozIza::SetColorBakGnd(TColor Value) {
-  FColorBakGnd = Value;
-  Paint();
+  Store(FColorBakGnd, Value);
 }
 
 void TVozIza::SetColorGratLine(TColor Value) {
-  FColorGratLine = Value;
-  Paint();
+  Store(FColorGratLine, Value);
 }
 
 void TVozIza::SetColorGratPoints(TColor Value) {
-  FColorGratPoints = Value;
-  Paint();
+  Store(FColorGratPoints, Value);
 }
 
 void TVozIza::SetColorFrame(TColor Value) {
-  FFrameColor = Value;
-  Paint();
+  Store(FFrameColor, Value);
 }
 
 void TVozIza::SetEmptyMsg(const std::string& Value) {
-  FEmptyMsg = Value;
-  Paint();
+  Store(FEmptyMsg, Value);
 }
 
 void TVozIza::SetFrameStyle(TFrameStyle Value) {
-  if (Value == FFrameStyle) return;
-  FFrameStyle = Value;
-  Paint();
+  Store(FFrameStyle, Value);
 }
 
 void TVozIza::SetGratLineDist(double Value) {
-  FGratLineDist = Value > 0 ? std::min(Value, 60.0) : 0.0;
-  Paint();
+  Store(FGratLineDist, Value > 0 ? std::min(Value, 60.0) : 0.0);
 }
 
 void TVozIza::SetUTMGridDist(int32_t Value) {
-  FUTMGridDist = std::clamp(Value, 0, 10000000);
-  Paint();
+  Store(FUTMGridDist, std::clamp(Value, 0, 10000000));
 }
 
 void TVozIza::SetShowGrat(TShowGrat Value) {
-  // An ordinal beyond the enumeration draws nothing, like sgNone.
-  if (Value > sgPointsAndUTMGrid) Value = sgNone;
-  if (Value == FShowGrat) return;
-  FShowGrat = Value;
-  Paint();
+  Store(FShowGrat, Value > sgPointsAndUTMGrid ? sgNone : Value);
 }
 
 void TVozIza::SetSuppressPaint(bool Value) {

@@ -63,7 +63,9 @@ inline constexpr int32_t ZoomStackSize = 16;
 //
 // Every change of a visible setting repaints at once: the view is composed
 // off screen in AuxBmp (15-bit pixels) and copied to the control's surface in
-// one block. Below CacheMagLimit the whole image is kept pre-scaled in
+// one block. Property writers repaint only when the value they store differs
+// from the one held (after clamping); loading or taking over an image always
+// repaints. Below CacheMagLimit the whole image is kept pre-scaled in
 // FImgCache, so panning only copies a window of it.
 //
 // Image loading and its failures:
@@ -99,16 +101,21 @@ public:
   // ---- Map image.
 
   std::string GetMapImgFile() const override { return FMapImgName; }
+  std::string GetMapImgName() const { return FMapImgName; }
   // Loads a .jpg/.jpeg or .bmp file (extension in any letter case) through
   // OnMapImageRequest, sets TopLeft (0, 0) and repaints; see the class
   // comment for the failures. An existing file with another extension keeps
   // the picture under the new name.
   void SetMapImgName(const std::string& Name) override;
+  void SetMapImgFile(const std::string& Name) { SetMapImgName(Name); }
   TBitmap& GetMapBitmap() { return GrafBmp; }
   const TBitmap& GetMapBitmap() const { return GrafBmp; }
+  TBitmap& GetMapBitMap() { return GrafBmp; }
+  const TBitmap& GetMapBitMap() const { return GrafBmp; }
   // Takes a copy of Value as map image named "$unknown$"; TopLeft (0, 0);
   // repaints. Null empties the picture.
   void SetMapBitMap(TBitmap* Value);
+  void SetMapBitmap(TBitmap* Value) { SetMapBitMap(Value); }
   int32_t GetMapImgWidth() const override { return FMapImgWidth; }
   int32_t GetMapImgHeight() const override { return FMapImgHeight; }
   // Writes the picture as <dir>/<base>.jpg and the calibration as
@@ -119,7 +126,10 @@ public:
   // image file or Name reduces to nothing.
   bool RenameMapImg(const std::string& Name);
 
-  // ---- Appearance. Writers store the value and repaint as noted.
+  // ---- Appearance. Writers store the value and repaint when it changed.
+  // Where reader and writer are spelled differently (ColorBackGnd with
+  // SetColorBakGnd, ShowGraticule with SetShowGrat, ...), both spellings
+  // exist for both.
 
   bool GetAntiAlias() const { return FAntiAlias; }
   void SetAntiAlias(bool Value);
@@ -127,11 +137,17 @@ public:
   // Clamped to 0..2/3; repaints only while Magnification is below 2/3.
   void SetCacheMagLimit(double Value);
   TColor GetColorBackGnd() const { return FColorBakGnd; }
+  TColor GetColorBakGnd() const { return FColorBakGnd; }
   void SetColorBakGnd(TColor Value);
+  void SetColorBackGnd(TColor Value) { SetColorBakGnd(Value); }
   TColor GetColorGraticule() const { return FColorGratLine; }
+  TColor GetColorGratLine() const { return FColorGratLine; }
   void SetColorGratLine(TColor Value);
+  void SetColorGraticule(TColor Value) { SetColorGratLine(Value); }
   TColor GetColorCalibPoints() const { return FColorGratPoints; }
+  TColor GetColorGratPoints() const { return FColorGratPoints; }
   void SetColorGratPoints(TColor Value);
+  void SetColorCalibPoints(TColor Value) { SetColorGratPoints(Value); }
   // Colours the empty message only; the frame has its own shading colours.
   TColor GetColorFrame() const { return FFrameColor; }
   void SetColorFrame(TColor Value);
@@ -147,7 +163,10 @@ public:
   int32_t GetUTMGridDist() const { return FUTMGridDist; }
   void SetUTMGridDist(int32_t Value);
   TShowGrat GetShowGraticule() const { return FShowGrat; }
+  TShowGrat GetShowGrat() const { return FShowGrat; }
+  // An ordinal beyond the enumeration is taken as sgNone.
   void SetShowGrat(TShowGrat Value);
+  void SetShowGraticule(TShowGrat Value) { SetShowGrat(Value); }
   bool GetSuppressPaint() const { return FSuppressPaint; }
   // While true, nothing is drawn; switching it off repaints once.
   void SetSuppressPaint(bool Value);
@@ -170,7 +189,9 @@ public:
   // image smaller than the window shows from its top-left corner. No repaint.
   void PanMapToFillWindow();
   bool GetConfinePanToMapImage() const { return FConfinePan; }
+  bool GetConfinePan() const { return FConfinePan; }
   void SetConfinePan(bool Value);
+  void SetConfinePanToMapImage(bool Value) { SetConfinePan(Value); }
   void BringMapPixelToCenter(const TPoint& APoint);
   // Nothing when the calibration cannot place the position.
   void BringLocationToCenter(double Latitude, double Longitude);
@@ -389,6 +410,13 @@ private:
   void CheckPixelLimit(int64_t W, int64_t H) const;
   // Name, size and AuxBmp from GrafBmp after a new picture; TopLeft (0, 0).
   void TakeNewPicture(const std::string& Name);
+  // The one rule of the repainting writers: store Value and repaint when it
+  // differs from Field.
+  template <class T> void Store(T& Field, const T& Value) {
+    if (Field == Value) return;
+    Field = Value;
+    Paint();
+  }
 
   // ---- Rendering internals (view_render.cpp).
   void DrawGraticule(TCanvas& Canvas, const TViewPort& View);

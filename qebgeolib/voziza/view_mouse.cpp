@@ -87,13 +87,11 @@ double TVozIza::ClampMagnification(double Value) {
 void TVozIza::SetMagnification(double Value) {
   if (!std::isfinite(Value) || Value < MinMagnification || Value > MaxMagnification)
     CalibError(": magnification must lie between 1/1024 and 1024");
-  FMagnify = Value;
-  Paint();
+  Store(FMagnify, Value);
 }
 
 void TVozIza::SetTopLeft(const TPoint& Value) {
-  FTopLeft = Value;
-  Paint();
+  Store(FTopLeft, Value);
 }
 
 void TVozIza::ZoomFitPage() {

@@ -55,16 +55,82 @@ TEST(VozIzaView, WritersClampAndBothSpellingsWork) {
     V.SetUTMGridDist(In);
     EXPECT_EQ(V.GetUTMGridDist(), Out) << In;
   }
-  V.SetShowGrat(sgLines);
-  EXPECT_EQ(V.GetShowGraticule(), sgLines);
+  V.SetShowGraticule(sgLines);
+  EXPECT_EQ(V.GetShowGrat(), sgLines);
   V.SetShowGrat(static_cast<TShowGrat>(99)); // beyond the enumeration: nothing drawn
   EXPECT_EQ(V.GetShowGraticule(), sgNone);
-  V.SetConfinePan(false);
-  EXPECT_FALSE(V.GetConfinePanToMapImage());
+  V.SetConfinePanToMapImage(false);
+  EXPECT_FALSE(V.GetConfinePan());
   V.SetAllowPan(false);
   EXPECT_EQ(V.GetMouseAction(), maNone);
   V.SetMouseAction(maZoomBox);
   EXPECT_FALSE(V.GetAllowPan());
+}
+
+// A writer given the value the control already has leaves what it shows
+// alone; a new value shows at once. Each row writes through one spelling
+// and reads through the other.
+TEST(VozIzaView, WritersRepaintOnlyOnAChange) {
+  TVozIza V(nullptr);
+  test::ShowCodedImage(V, 400, 300);
+  V.SetMagnification(0.5); // below the cache limit, which then matters
+  using TWrite = void (*)(TVozIza&, bool);
+  const std::pair<const char*, TWrite> Writers[] = {
+      {"AntiAlias", [](TVozIza& V, bool New) { V.SetAntiAlias(V.GetAntiAlias() != New); }},
+      {"CacheMagLimit",
+       [](TVozIza& V, bool New) { V.SetCacheMagLimit(V.GetCacheMagLimit() / (New ? 2 : 1)); }},
+      {"ColorBackGnd",
+       [](TVozIza& V, bool New) { V.SetColorBackGnd(V.GetColorBakGnd() ^ (New ? 8 : 0)); }},
+      {"ColorBakGnd",
+       [](TVozIza& V, bool New) { V.SetColorBakGnd(V.GetColorBackGnd() ^ (New ? 8 : 0)); }},
+      {"ColorGraticule",
+       [](TVozIza& V, bool New) { V.SetColorGraticule(V.GetColorGratLine() ^ New); }},
+      {"ColorGratLine",
+       [](TVozIza& V, bool New) { V.SetColorGratLine(V.GetColorGraticule() ^ New); }},
+      {"ColorCalibPoints",
+       [](TVozIza& V, bool New) { V.SetColorCalibPoints(V.GetColorGratPoints() ^ New); }},
+      {"ColorGratPoints",
+       [](TVozIza& V, bool New) { V.SetColorGratPoints(V.GetColorCalibPoints() ^ New); }},
+      {"ColorFrame", [](TVozIza& V, bool New) { V.SetColorFrame(V.GetColorFrame() ^ New); }},
+      {"EmptyMsg", [](TVozIza& V, bool New) { V.SetEmptyMsg(V.GetEmptyMsg() + (New ? "!" : "")); }},
+      {"FrameStyle",
+       [](TVozIza& V, bool New) {
+         V.SetFrameStyle(New == (V.GetFrameStyle() == frsSingle) ? frsRaised : frsSingle);
+       }},
+      {"GratLineDist", [](TVozIza& V, bool New) { V.SetGratLineDist(V.GetGratLineDist() + New); }},
+      {"UTMGridDist", [](TVozIza& V, bool New) { V.SetUTMGridDist(V.GetUTMGridDist() + New); }},
+      {"ShowGraticule",
+       [](TVozIza& V, bool New) {
+         V.SetShowGraticule(New == (V.GetShowGrat() == sgNone) ? sgPoints : sgNone);
+       }},
+      {"ShowGrat",
+       [](TVozIza& V, bool New) {
+         V.SetShowGrat(New == (V.GetShowGraticule() == sgNone) ? sgPoints : sgNone);
+       }},
+      {"TopLeft",
+       [](TVozIza& V, bool New) {
+         V.SetTopLeft({V.GetTopLeft().X + (New ? 3 : 0), 0});
+       }},
+      {"Magnification",
+       [](TVozIza& V, bool New) { V.SetMagnification(V.GetMagnification() * (New ? 0.9 : 1)); }},
+  };
+  const TColor Mark = 0x00FF00; // neither the image nor the background
+  for (const auto& [Name, Write] : Writers) {
+    V.GetCanvas().SetPixels(450, 350, Mark);
+    Write(V, false);
+    EXPECT_EQ(test::SurfacePx(V, 450, 350), Mark) << Name;
+    Write(V, true);
+    EXPECT_NE(test::SurfacePx(V, 450, 350), Mark) << Name;
+  }
+
+  // Suppressed, nothing is drawn; lifting it shows the latest state.
+  V.GetCanvas().SetPixels(450, 350, Mark);
+  V.SetSuppressPaint(true);
+  V.SetColorBakGnd(0x0000FF);
+  V.SetSuppressPaint(true);
+  EXPECT_EQ(test::SurfacePx(V, 450, 350), Mark);
+  V.SetSuppressPaint(false);
+  EXPECT_EQ(test::SurfacePx(V, 450, 350), 0x0000FFu);
 }
 
 TEST(VozIzaView, LoadsJpegAndBmpFiles) {
