@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
 
-#include "qebgeolib/platform/controls/application.h"
 #include "qebgeolib/voziza/detail/calibmodels.h"
 #include "qebgeolib/voziza/detail/viewpixels.h"
 
