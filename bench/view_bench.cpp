@@ -85,7 +85,7 @@ public:
     FMagnify = M;
     Paint();
   }
-  void DropCache() { FCacheMag = 0; }
+  void DropCache() { FCache.Invalidate(); }
   const TBitmap& Map() const { return GrafBmp; }
 };
 

@@ -18,8 +18,6 @@ TVozIza::TVozIza(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(GetLeft(), GetTop(), 500, 400);
   ClearZoomHistory();
   AuxBmp.SetPixelFormat(pf15bit);
-  FImgCache.SetPixelFormat(pf15bit);
-  FCacheAA = FAntiAlias;
 }
 
 TVozIza::~TVozIza() = default;
@@ -32,14 +30,12 @@ void TVozIza::Assign(const TPersistent* Source) {
   }
   if (Src == this) return;
   AuxBmp.Assign(&Src->AuxBmp);
-  FImgCache.Assign(&Src->FImgCache);
   GrafBmp.Assign(&Src->GrafBmp);
+  FCache.Assign(Src->FCache);
   // The calibration record, model, undo data, every model parameter and the
   // calibration file name.
   TVozIzaCalibration::operator=(*Src);
 
-  FCacheMag = Src->FCacheMag;
-  FCacheAA = Src->FCacheAA;
   FCacheMagLimit = Src->FCacheMagLimit;
   FColorBakGnd = Src->FColorBakGnd;
   FFrameStyle = Src->FFrameStyle;
@@ -50,41 +46,25 @@ void TVozIza::Assign(const TPersistent* Source) {
   FColGrayLine = Src->FColGrayLine;
   FColWhiteLine = Src->FColWhiteLine;
   FEmptyMsg = Src->FEmptyMsg;
-  FLButtonWasDown = Src->FLButtonWasDown;
   FMapImgName = Src->FMapImgName;
   FMapImgWidth = Src->FMapImgWidth;
   FMapImgHeight = Src->FMapImgHeight;
   FMagnify = Src->FMagnify;
-  FZoomState = Src->FZoomState;
-  FMouseBoxState = Src->FMouseBoxState;
-  FMouseBoxX1 = Src->FMouseBoxX1;
-  FMouseBoxX2 = Src->FMouseBoxX2;
-  FMouseBoxY1 = Src->FMouseBoxY1;
-  FMouseBoxY2 = Src->FMouseBoxY2;
-  FWindOldCornerX = Src->FWindOldCornerX;
-  FWindOldCornerY = Src->FWindOldCornerY;
-  FWindAnchorX = Src->FWindAnchorX;
-  FWindAnchorY = Src->FWindAnchorY;
   FShowGrat = Src->FShowGrat;
   FTopLeft = Src->FTopLeft;
   FSuppressPaint = Src->FSuppressPaint;
   FConfinePan = Src->FConfinePan;
   FMouseAction = Src->FMouseAction;
-  FRubberBandOn = Src->FRubberBandOn;
-  FSelectRectOn = Src->FSelectRectOn;
-  FRubberBAnchorX = Src->FRubberBAnchorX;
-  FRubberBAnchorY = Src->FRubberBAnchorY;
-  FRubberBandOldX = Src->FRubberBandOldX;
-  FRubberBandOldY = Src->FRubberBandOldY;
   FAntiAlias = Src->FAntiAlias;
   FGratLineDist = Src->FGratLineDist;
   FUTMGridDist = Src->FUTMGridDist;
-  FTopLeftXAnchor = Src->FTopLeftXAnchor;
-  FTopLeftYAnchor = Src->FTopLeftYAnchor;
-  FZoomStack = Src->FZoomStack;
-  FZStackPoi = Src->FZStackPoi;
-  MouseAnchorX = Src->MouseAnchorX;
-  MouseAnchorY = Src->MouseAnchorY;
+  FZoomHistory = Src->FZoomHistory;
+  FPan = Src->FPan;
+  FDragZoom = Src->FDragZoom;
+  FZoomBox = Src->FZoomBox;
+  FSelectRect = Src->FSelectRect;
+  FRubberLine = Src->FRubberLine;
+  FMouseBox = Src->FMouseBox;
   FLastMClickPosX = Src->FLastMClickPosX;
   FLastMClickPosY = Src->FLastMClickPosY;
   FLastMMousePosX = Src->FLastMMousePosX;
@@ -135,7 +115,7 @@ void TVozIza::SetMapImgName(const std::string& Name) {
   const std::string Requested = Name;
   std::string FileName = Name;
   if (FOnMapImageRequest) FOnMapImageRequest(this, FileName);
-  FCacheMag = 0;
+  FCache.Invalidate();
   // Calibration files name their image in lower case.
   FileName = FindFileIgnoringCase(FileName);
   if (!FileExists(FileName)) {
@@ -173,7 +153,7 @@ void TVozIza::SetMapImgName(const std::string& Name) {
 }
 
 void TVozIza::SetMapBitMap(TBitmap* Value) {
-  FCacheMag = 0;
+  FCache.Invalidate();
   if (Value) CheckPixelLimit(Value->GetWidth(), Value->GetHeight());
   TBitmap New;
   New.Assign(Value);
@@ -207,62 +187,51 @@ bool TVozIza::RenameMapImg(const std::string& Name) {
 // ---- Appearance.
 
 void TVozIza::SetAntiAlias(bool Value) {
-  FAntiAlias = Value;
-  Paint();
+  Store(FAntiAlias, Value);
 }
 
 void TVozIza::SetCacheMagLimit(double Value) {
-  FCacheMagLimit = Value > 0 ? std::min(Value, DefaultCacheMagLimit) : 0.0;
+  Value = Value > 0 ? std::min(Value, DefaultCacheMagLimit) : 0.0;
+  if (Value == FCacheMagLimit) return;
+  FCacheMagLimit = Value;
+  // Above the largest limit no cache is ever used: nothing to show.
   if (FMagnify < DefaultCacheMagLimit) Paint();
 }
 
 void TVozIza::SetColorBakGnd(TColor Value) {
-  FColorBakGnd = Value;
-  Paint();
+  Store(FColorBakGnd, Value);
 }
 
 void TVozIza::SetColorGratLine(TColor Value) {
-  FColorGratLine = Value;
-  Paint();
+  Store(FColorGratLine, Value);
 }
 
 void TVozIza::SetColorGratPoints(TColor Value) {
-  FColorGratPoints = Value;
-  Paint();
+  Store(FColorGratPoints, Value);
 }
 
 void TVozIza::SetColorFrame(TColor Value) {
-  FFrameColor = Value;
-  Paint();
+  Store(FFrameColor, Value);
 }
 
 void TVozIza::SetEmptyMsg(const std::string& Value) {
-  FEmptyMsg = Value;
-  Paint();
+  Store(FEmptyMsg, Value);
 }
 
 void TVozIza::SetFrameStyle(TFrameStyle Value) {
-  if (Value == FFrameStyle) return;
-  FFrameStyle = Value;
-  Paint();
+  Store(FFrameStyle, Value);
 }
 
 void TVozIza::SetGratLineDist(double Value) {
-  FGratLineDist = Value > 0 ? std::min(Value, 60.0) : 0.0;
-  Paint();
+  Store(FGratLineDist, Value > 0 ? std::min(Value, 60.0) : 0.0);
 }
 
 void TVozIza::SetUTMGridDist(int32_t Value) {
-  FUTMGridDist = std::clamp(Value, 0, 10000000);
-  Paint();
+  Store(FUTMGridDist, std::clamp(Value, 0, 10000000));
 }
 
 void TVozIza::SetShowGrat(TShowGrat Value) {
-  // An ordinal beyond the enumeration draws nothing, like sgNone.
-  if (Value > sgPointsAndUTMGrid) Value = sgNone;
-  if (Value == FShowGrat) return;
-  FShowGrat = Value;
-  Paint();
+  Store(FShowGrat, Value > sgPointsAndUTMGrid ? sgNone : Value);
 }
 
 void TVozIza::SetSuppressPaint(bool Value) {

@@ -15,6 +15,7 @@
 #include "qebgeolib/platform/graphics/canvas.h"
 #include "qebgeolib/platform/graphics/graphics.h"
 #include "qebgeolib/voziza/calibration.h"
+#include "qebgeolib/voziza/detail/imagecache.h"
 
 namespace qeb {
 
@@ -63,8 +64,10 @@ inline constexpr int32_t ZoomStackSize = 16;
 //
 // Every change of a visible setting repaints at once: the view is composed
 // off screen in AuxBmp (15-bit pixels) and copied to the control's surface in
-// one block. Below CacheMagLimit the whole image is kept pre-scaled in
-// FImgCache, so panning only copies a window of it.
+// one block. Property writers repaint only when the value they store differs
+// from the one held (after clamping); loading or taking over an image always
+// repaints. Below CacheMagLimit the whole image is kept pre-scaled (FCache),
+// so panning only copies a window of it.
 //
 // Image loading and its failures:
 // - a file that does not exist empties the control (name "", size 0 x 0);
@@ -99,16 +102,21 @@ public:
   // ---- Map image.
 
   std::string GetMapImgFile() const override { return FMapImgName; }
+  std::string GetMapImgName() const { return FMapImgName; }
   // Loads a .jpg/.jpeg or .bmp file (extension in any letter case) through
   // OnMapImageRequest, sets TopLeft (0, 0) and repaints; see the class
   // comment for the failures. An existing file with another extension keeps
   // the picture under the new name.
   void SetMapImgName(const std::string& Name) override;
+  void SetMapImgFile(const std::string& Name) { SetMapImgName(Name); }
   TBitmap& GetMapBitmap() { return GrafBmp; }
   const TBitmap& GetMapBitmap() const { return GrafBmp; }
+  TBitmap& GetMapBitMap() { return GrafBmp; }
+  const TBitmap& GetMapBitMap() const { return GrafBmp; }
   // Takes a copy of Value as map image named "$unknown$"; TopLeft (0, 0);
   // repaints. Null empties the picture.
   void SetMapBitMap(TBitmap* Value);
+  void SetMapBitmap(TBitmap* Value) { SetMapBitMap(Value); }
   int32_t GetMapImgWidth() const override { return FMapImgWidth; }
   int32_t GetMapImgHeight() const override { return FMapImgHeight; }
   // Writes the picture as <dir>/<base>.jpg and the calibration as
@@ -119,7 +127,10 @@ public:
   // image file or Name reduces to nothing.
   bool RenameMapImg(const std::string& Name);
 
-  // ---- Appearance. Writers store the value and repaint as noted.
+  // ---- Appearance. Writers store the value and repaint when it changed.
+  // Where reader and writer are spelled differently (ColorBackGnd with
+  // SetColorBakGnd, ShowGraticule with SetShowGrat, ...), both spellings
+  // exist for both.
 
   bool GetAntiAlias() const { return FAntiAlias; }
   void SetAntiAlias(bool Value);
@@ -127,11 +138,17 @@ public:
   // Clamped to 0..2/3; repaints only while Magnification is below 2/3.
   void SetCacheMagLimit(double Value);
   TColor GetColorBackGnd() const { return FColorBakGnd; }
+  TColor GetColorBakGnd() const { return FColorBakGnd; }
   void SetColorBakGnd(TColor Value);
+  void SetColorBackGnd(TColor Value) { SetColorBakGnd(Value); }
   TColor GetColorGraticule() const { return FColorGratLine; }
+  TColor GetColorGratLine() const { return FColorGratLine; }
   void SetColorGratLine(TColor Value);
+  void SetColorGraticule(TColor Value) { SetColorGratLine(Value); }
   TColor GetColorCalibPoints() const { return FColorGratPoints; }
+  TColor GetColorGratPoints() const { return FColorGratPoints; }
   void SetColorGratPoints(TColor Value);
+  void SetColorCalibPoints(TColor Value) { SetColorGratPoints(Value); }
   // Colours the empty message only; the frame has its own shading colours.
   TColor GetColorFrame() const { return FFrameColor; }
   void SetColorFrame(TColor Value);
@@ -147,17 +164,23 @@ public:
   int32_t GetUTMGridDist() const { return FUTMGridDist; }
   void SetUTMGridDist(int32_t Value);
   TShowGrat GetShowGraticule() const { return FShowGrat; }
+  TShowGrat GetShowGrat() const { return FShowGrat; }
+  // An ordinal beyond the enumeration is taken as sgNone.
   void SetShowGrat(TShowGrat Value);
+  void SetShowGraticule(TShowGrat Value) { SetShowGrat(Value); }
   bool GetSuppressPaint() const { return FSuppressPaint; }
   // While true, nothing is drawn; switching it off repaints once.
   void SetSuppressPaint(bool Value);
 
-  // ---- View.
+  // ---- View. While an output operation composes a view of its own
+  // (CopyToBMP, printing), TopLeft, Magnification and the conversions
+  // answer for that view, so that handlers of the render events place
+  // their drawing with them.
 
-  TPoint GetTopLeft() const { return FTopLeft; }
+  TPoint GetTopLeft() const { return ShownView().TopLeft; }
   // Stores and repaints; no clamping, no OnZoomPan.
   void SetTopLeft(const TPoint& Value);
-  double GetMagnification() const { return FMagnify; }
+  double GetMagnification() const { return ShownView().Mag; }
   // Stores and repaints, TopLeft unchanged. A value outside
   // MinMagnification..MaxMagnification or not finite raises EQEBVozIzaError
   // Component "<Name>": magnification must lie between 1/1024 and 1024.
@@ -170,7 +193,9 @@ public:
   // image smaller than the window shows from its top-left corner. No repaint.
   void PanMapToFillWindow();
   bool GetConfinePanToMapImage() const { return FConfinePan; }
+  bool GetConfinePan() const { return FConfinePan; }
   void SetConfinePan(bool Value);
+  void SetConfinePanToMapImage(bool Value) { SetConfinePan(Value); }
   void BringMapPixelToCenter(const TPoint& APoint);
   // Nothing when the calibration cannot place the position.
   void BringLocationToCenter(double Latitude, double Longitude);
@@ -199,7 +224,7 @@ public:
   void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
   bool GetAllowPan() const { return FMouseAction == maPanBoth; }
   void SetAllowPan(bool Value) { FMouseAction = Value ? maPanBoth : maNone; }
-  TZoomState GetZoomState() const { return FZoomState; }
+  TZoomState GetZoomState() const { return FZoomBox.FZoomState; }
   // Lets the user drag a box (any button but the right one; the right one
   // cancels) in a nested message loop and returns its corners in control
   // pixels, xLo <= xHi and yLo <= yHi. False when cancelled, aborted
@@ -295,6 +320,8 @@ protected:
     int32_t Height = 0;
   };
   TViewPort CurrentViewPort() const { return {FTopLeft, FMagnify, GetWidth(), GetHeight()}; }
+  // The view being composed, else the control's own.
+  TViewPort ShownView() const { return FComposing ? *FComposing : CurrentViewPort(); }
   static TPoint ImageToView(const TViewPort& View, const TPoint& APoint);
 
   void AssignTo(TPersistent* Dest) const override;
@@ -307,8 +334,8 @@ protected:
   // background or empty message, the image (through the cache when UseCache
   // and the magnification is below CacheMagLimit), OnBeforeRenderData, the
   // graticule, the landmark pass, OnDataRendered, the highlight, and the
-  // frame when Frame is set. While it runs, TopLeft and Magnification are
-  // those of View, so handlers place their drawing with MapImageToControl.
+  // frame when Frame is set. While it runs, the control's view properties
+  // and conversions answer for View (see ShownView).
   void ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, bool Frame);
   // The landmark pass and the highlighted landmark; the landmark list draws
   // here. Nothing by default.
@@ -328,13 +355,119 @@ protected:
   void ClearMapImage() override;
   void CalibrationChanged() override { Paint(); }
 
+  // ---- Mouse gestures: one unit a mode, with its own state and its own
+  // press, move and release. The control hands the mouse to the mouse box
+  // while MouseBox runs, then to the unit of MouseAction (view_mouse.cpp).
+  // Events a unit fires may destroy the control: after each one the unit
+  // touches nothing more when the control is gone.
+  class TGesture {
+  public:
+    virtual void Down(TVozIza&, TMouseButton, TShiftState, int32_t, int32_t) {}
+    // May clamp X and Y; OnMouseMove reports them clamped.
+    virtual void Move(TVozIza&, TShiftState, int32_t&, int32_t&) {}
+    virtual void Up(TVozIza&, TMouseButton, int32_t, int32_t) {}
+    // An XOR figure of the gesture is on the surface, which a repaint
+    // would wipe out from under it.
+    virtual bool FigureShown() const { return false; }
+
+  protected:
+    ~TGesture() = default;
+  };
+
+  // Panning (maPanBoth, maPanHoriz, maPanVert): the first move with the left
+  // button anchors, later moves inside the control set TopLeft from the
+  // displacement since the anchor; every release records the view.
+  class TPanGesture : public TGesture {
+  public:
+    void Move(TVozIza& V, TShiftState Shift, int32_t& X, int32_t& Y) override;
+    void Up(TVozIza& V, TMouseButton Button, int32_t X, int32_t Y) override;
+    bool FLButtonWasDown = false;
+    TPoint MouseAnchor;    // MouseAnchorX, MouseAnchorY (control pixels)
+    TPoint FTopLeftAnchor; // FTopLeftXAnchor, FTopLeftYAnchor: TopLeft at the anchor
+
+  protected:
+    // The anchoring rule of both drags: true when this move is to act.
+    bool Follows(TVozIza& V, TShiftState Shift, int32_t X, int32_t Y);
+  };
+
+  // Drag zoom (maZoomDrag): anchored like a pan; every later move scales the
+  // magnification by the factor of the whole displacement about the view's
+  // centre.
+  class TDragZoomGesture : public TPanGesture {
+  public:
+    void Move(TVozIza& V, TShiftState Shift, int32_t& X, int32_t& Y) override;
+  };
+
+  // Zoom box (maZoomBox): a left press opens a rectangle, the left release
+  // zooms to it, a right release cancels.
+  class TZoomBoxGesture : public TGesture {
+  public:
+    void Down(TVozIza& V, TMouseButton Button, TShiftState, int32_t X, int32_t Y) override;
+    void Move(TVozIza& V, TShiftState, int32_t& X, int32_t& Y) override;
+    void Up(TVozIza& V, TMouseButton Button, int32_t X, int32_t Y) override;
+    bool FigureShown() const override { return FZoomState == zsZoomBoxOpen; }
+    TZoomState FZoomState = zsIdle;
+    TPoint FWindAnchor;    // FWindAnchorX, FWindAnchorY
+    TPoint FWindOldCorner; // FWindOldCornerX, FWindOldCornerY
+  };
+
+  // Selection rectangle (maSelectRect): dotted, from a left press to the
+  // left release, which reports it through OnSelectRect.
+  class TSelectRectGesture : public TGesture {
+  public:
+    void Down(TVozIza& V, TMouseButton Button, TShiftState, int32_t X, int32_t Y) override;
+    void Move(TVozIza& V, TShiftState Shift, int32_t& X, int32_t& Y) override;
+    void Up(TVozIza& V, TMouseButton Button, int32_t X, int32_t Y) override;
+    bool FigureShown() const override { return FSelectRectOn; }
+    bool FSelectRectOn = false;
+    TPoint FWindAnchor;    // FWindAnchorX, FWindAnchorY
+    TPoint FWindOldCorner; // FWindOldCornerX, FWindOldCornerY
+  };
+
+  // Rubber band line (maRubberLine): a left click switches it on or off,
+  // Ctrl+left click starts a new segment; the line follows every move.
+  class TRubberLineGesture : public TGesture {
+  public:
+    void Down(TVozIza& V, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+    void Move(TVozIza& V, TShiftState, int32_t& X, int32_t& Y) override;
+    bool FigureShown() const override { return FRubberBandOn; }
+    bool FRubberBandOn = false;
+    TPoint FRubberBAnchor; // FRubberBAnchorX, FRubberBAnchorY
+    TPoint FRubberBandOld; // FRubberBandOldX, FRubberBandOldY: the end drawn last
+  };
+
+  // The box of MouseBox: armed by it, dragged with any button but the
+  // right one, which cancels.
+  class TMouseBoxGesture : public TGesture {
+  public:
+    void Down(TVozIza& V, TMouseButton Button, TShiftState, int32_t X, int32_t Y) override;
+    void Move(TVozIza& V, TShiftState, int32_t& X, int32_t& Y) override;
+    void Up(TVozIza& V, TMouseButton Button, int32_t X, int32_t Y) override;
+    bool FigureShown() const override { return FMouseBoxState == mbsDragging; }
+    // Idle, erasing the box when it is on screen.
+    void Abort(TVozIza& V);
+    TMouseBoxState FMouseBoxState = mbsIdle;
+    TPoint FMouseBox1; // FMouseBoxX1, FMouseBoxY1: the corner pressed
+    TPoint FMouseBox2; // FMouseBoxX2, FMouseBoxY2: the moving, at last the released corner
+  };
+
+  // The zoom history: a ring of ZoomStackSize views in FZoomStack[1..16]
+  // ([0] unused); FZStackPoi is the slot written next.
+  class TZoomRing {
+  public:
+    void Clear();
+    void Push(const TgmZoomStackEntry& Entry);
+    // StackIx -15..0, 0 the entry pushed last; empty for other indexes.
+    TgmZoomStackEntry Get(int32_t StackIx) const;
+    std::array<TgmZoomStackEntry, ZoomStackSize + 1> FZoomStack{};
+    int32_t FZStackPoi = 1;
+  };
+
   // ---- State. Bitmaps: GrafBmp the image at full resolution, AuxBmp the
-  // composed view, FImgCache the image scaled by FCacheMag (0 = invalid).
+  // composed view, FCache the image scaled for small magnifications.
   TBitmap GrafBmp;
   TBitmap AuxBmp;
-  TBitmap FImgCache;
-  double FCacheMag = 0;
-  bool FCacheAA = true;
+  detail::TImageCache FCache;
   double FCacheMagLimit = DefaultCacheMagLimit;
 
   TColor FColorBakGnd = 0x00C0C0C0;
@@ -346,33 +479,30 @@ protected:
   TColor FColGrayLine = 0x00808080;
   TColor FColWhiteLine = 0x00FFFFFF;
   std::string FEmptyMsg = "VozIza: empty";
-  bool FLButtonWasDown = false;
   std::string FMapImgName;
   int32_t FMapImgWidth = 0;
   int32_t FMapImgHeight = 0;
   double FMagnify = 1.0;
-  TZoomState FZoomState = zsIdle;
-  TMouseBoxState FMouseBoxState = mbsIdle;
-  int32_t FMouseBoxX1 = 0, FMouseBoxX2 = 0, FMouseBoxY1 = 0, FMouseBoxY2 = 0;
-  int32_t FWindOldCornerX = 0, FWindOldCornerY = 0, FWindAnchorX = 0, FWindAnchorY = 0;
   TShowGrat FShowGrat = sgNone;
   TPoint FTopLeft;
   bool FSuppressPaint = false;
   bool FConfinePan = true;
   TMouseActMode FMouseAction = maPanBoth;
-  bool FRubberBandOn = false;
-  bool FSelectRectOn = false;
-  int32_t FRubberBAnchorX = 0, FRubberBAnchorY = 0, FRubberBandOldX = 0, FRubberBandOldY = 0;
   bool FAntiAlias = true;
   double FGratLineDist = 0;
   int32_t FUTMGridDist = 0;
-  int32_t FTopLeftXAnchor = 0, FTopLeftYAnchor = 0;
-  std::array<TgmZoomStackEntry, ZoomStackSize + 1> FZoomStack{}; // slots 1..16; [0] unused
-  int32_t FZStackPoi = 1;
-  int32_t MouseAnchorX = 0, MouseAnchorY = 0;
+  TZoomRing FZoomHistory;
+  TPanGesture FPan;
+  TDragZoomGesture FDragZoom;
+  TZoomBoxGesture FZoomBox;
+  TSelectRectGesture FSelectRect;
+  TRubberLineGesture FRubberLine;
+  TMouseBoxGesture FMouseBox;
   int32_t FLastMClickPosX = 0, FLastMClickPosY = 0;
   int32_t FLastMMousePosX = 0, FLastMMousePosY = 0;
   TPrinter* FPrinter = nullptr;
+  // The view an output operation is composing; null otherwise.
+  const TViewPort* FComposing = nullptr;
 
   TRenderEvent FOnBeforeRenderData;
   TRenderEvent FOnDataRendered;
@@ -390,17 +520,35 @@ private:
   void CheckPixelLimit(int64_t W, int64_t H) const;
   // Name, size and AuxBmp from GrafBmp after a new picture; TopLeft (0, 0).
   void TakeNewPicture(const std::string& Name);
+  // The one rule of the repainting writers: store Value and repaint when it
+  // differs from Field.
+  template <class T> void Store(T& Field, const T& Value) {
+    if (Field == Value) return;
+    Field = Value;
+    Paint();
+  }
 
   // ---- Rendering internals (view_render.cpp).
+  // The image part of a composition: background where the image does not
+  // cover the view, then the image through the cache or scaled directly.
+  void DrawMapImage(TCanvas& Canvas, const TViewPort& View, bool UseCache);
+  // The graticule pass: the curves of the parabolic model, or the meridians
+  // and parallels between the corners, the UTM grid and the markers of the
+  // corner-based models.
   void DrawGraticule(TCanvas& Canvas, const TViewPort& View);
+  void DrawParabolicGraticule(TCanvas& Canvas, const TViewPort& View, bool Lines, bool Points);
+  void DrawCornerGraticule(TCanvas& Canvas, const TViewPort& View);
+  void DrawUTMGrid(TCanvas& Canvas, const TViewPort& View);
   void DrawCalibMarker(TCanvas& Canvas, int32_t X, int32_t Y);
 
   // ---- Mouse internals (view_mouse.cpp).
   // A magnification inside the accepted range (NaN gives 1).
   static double ClampMagnification(double Value);
+  // The unit the mouse goes to in the current MouseAction; null for none.
+  TGesture* ActiveGesture();
   // The XOR figures drawn straight on the control's surface.
-  void XorRectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, bool Dotted);
-  void XorLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  void XorRectangle(const TPoint& A, const TPoint& B, bool Dotted);
+  void XorLine(const TPoint& A, const TPoint& B);
 
   // ---- Output internals (view_output.cpp).
   // Composes View and draws the part of it that falls on Target with its top

@@ -154,7 +154,7 @@ void TVozIza::CopyToBMP(TBitmap* DestBmp, const TPoint& TopLeft, double MagFact,
   CheckOutputView(View);
   RenderViewTo(DestBmp->GetCanvas(), View, PosHoriz, PosVert);
   // Drawn into the map image itself: the scaled copy no longer matches it.
-  if (DestBmp == &GrafBmp) FCacheMag = 0;
+  if (DestBmp == &GrafBmp) FCache.Invalidate();
 }
 
 // ---- The printer

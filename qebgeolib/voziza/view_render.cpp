@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "qebgeolib/companion/mathlib/math1.h"
 #include "qebgeolib/companion/mathlib/math2.h"
@@ -147,93 +146,18 @@ void TVozIza::ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, b
     C.GetFont().SetColor(FFrameColor);
     C.TextOut(10, 10, FEmptyMsg);
   } else if (GetVisible()) {
-    TViewPort V = View;
-    V.Width = W;
-    V.Height = H;
-    V.Mag = RenderMag(View.Mag);
-    const double M = V.Mag;
-    const int32_t Tx = V.TopLeft.X, Ty = V.TopLeft.Y;
+    const TViewPort V{View.TopLeft, RenderMag(View.Mag), W, H};
+    DrawMapImage(C, V, UseCache);
 
-    if (UseCache && (FCacheMag != M || FCacheAA != FAntiAlias) && M < FCacheMagLimit) {
-      const int32_t CW = RoundPixel(GrafBmp.GetWidth() * M);
-      const int32_t CH = RoundPixel(GrafBmp.GetHeight() * M);
-      try {
-        // Every pixel is written by the stretch below.
-        FImgCache.NewImage(CW, CH, pf15bit, false);
-        TCanvas& CC = FImgCache.GetCanvas();
-        CC.SetStretchBltMode(FAntiAlias ? sbmHalftone : sbmColorOnColor);
-        CC.StretchBlt(0, 0, CW, CH, GrafBmp.GetCanvas(), 0, 0, GrafBmp.GetWidth(),
-                      GrafBmp.GetHeight(), cmSrcCopy);
-        FCacheMag = M;
-        FCacheAA = FAntiAlias;
-      } catch (const EOutOfResources&) {
-        FCacheMag = 0; // no memory for the cache: the direct path below serves
-      } catch (const std::bad_alloc&) {
-        FCacheMag = 0;
-      }
-    }
-
-    // The image: from the cache 1:1 while it is valid, anti-aliasing
-    // included (a lowered CacheMagLimit may leave an old cache that does not
-    // match), else the visible window of the map image stretched.
-    TBitmap* Src = nullptr;
-    int32_t SX = 0, SY = 0, SW = 0, SH = 0;
-    TStretchBltMode Mode = sbmColorOnColor;
-    if (UseCache && FCacheMag != 0 && FCacheMag == M && FCacheAA == FAntiAlias) {
-      Src = &FImgCache;
-      SX = RoundPixel(M * Tx);
-      SY = RoundPixel(M * Ty);
-      SW = W;
-      SH = H;
-    } else {
-      const int64_t DW = int64_t(RoundPixel(W / M + Tx)) - Tx;
-      const int64_t DH = int64_t(RoundPixel(H / M + Ty)) - Ty;
-      if (DW >= 0 && DH >= 0 && DW <= INT32_MAX && DH <= INT32_MAX) {
-        Src = &GrafBmp;
-        SX = Tx;
-        SY = Ty;
-        SW = int32_t(DW);
-        SH = int32_t(DH);
-        Mode = FAntiAlias ? sbmHalftone : sbmColorOnColor;
-      }
-    }
-
-    // The background, drawn only where the image will not cover it: the same
-    // pixels as a full Rectangle(0, 0, W, H) under the image, without
-    // writing the whole view twice.
-    C.GetBrush().SetColor(FColorBakGnd);
-    C.GetPen().SetColor(FColorBakGnd);
-    TRect In;
-    if (Src) {
-      CoveredSpan(W, SX, SW, Src->GetWidth(), In.Left, In.Right);
-      CoveredSpan(H, SY, SH, Src->GetHeight(), In.Top, In.Bottom);
-    }
-    if (In.Left >= In.Right || In.Top >= In.Bottom) {
-      C.Rectangle(0, 0, W, H);
-    } else {
-      C.FillRect(TRect{0, 0, W, In.Top});
-      C.FillRect(TRect{0, In.Bottom, W, H});
-      C.FillRect(TRect{0, In.Top, In.Left, In.Bottom});
-      C.FillRect(TRect{In.Right, In.Top, W, In.Bottom});
-    }
-    if (Src) {
-      C.SetStretchBltMode(Mode);
-      C.StretchBlt(0, 0, W, H, Src->GetCanvas(), SX, SY, SW, SH, cmSrcCopy);
-    }
-
-    // Handlers place their drawing with MapImageToControl: while another
-    // view is composed (bitmaps, printouts) the control's view is that one.
-    struct TViewScope {
-      TVozIza& Self;
-      TPoint TopLeft;
-      double Mag;
-      ~TViewScope() {
-        Self.FTopLeft = TopLeft;
-        Self.FMagnify = Mag;
-      }
-    } Scope{*this, FTopLeft, FMagnify};
-    FTopLeft = V.TopLeft;
-    FMagnify = M;
+    // Handlers place their drawing with the control's conversions, which
+    // answer for this view while it is composed; a handler may compose
+    // another view (CopyToBMP) meanwhile.
+    struct TComposingScope {
+      const TViewPort*& Slot;
+      const TViewPort* Saved;
+      ~TComposingScope() { Slot = Saved; }
+    } Scope{FComposing, FComposing};
+    FComposing = &V;
 
     if (FOnBeforeRenderData) FOnBeforeRenderData(this, C);
     if (FShowGrat != sgNone) DrawGraticule(C, V);
@@ -248,140 +172,204 @@ void TVozIza::ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, b
               FColBlackLine, 0x00000000);
 }
 
+void TVozIza::DrawMapImage(TCanvas& C, const TViewPort& View, bool UseCache) {
+  const double M = View.Mag;
+  const int32_t W = View.Width, H = View.Height, Tx = View.TopLeft.X, Ty = View.TopLeft.Y;
+
+  // The image: from the cache 1:1 while it fits, else the visible window of
+  // the map image stretched.
+  TBitmap* Src = UseCache ? FCache.For(GrafBmp, M, FAntiAlias, FCacheMagLimit) : nullptr;
+  int32_t SX = 0, SY = 0, SW = 0, SH = 0;
+  TStretchBltMode Mode = sbmColorOnColor;
+  if (Src) {
+    SX = RoundPixel(M * Tx);
+    SY = RoundPixel(M * Ty);
+    SW = W;
+    SH = H;
+  } else {
+    const int64_t DW = int64_t(RoundPixel(W / M + Tx)) - Tx;
+    const int64_t DH = int64_t(RoundPixel(H / M + Ty)) - Ty;
+    if (DW >= 0 && DH >= 0 && DW <= INT32_MAX && DH <= INT32_MAX) {
+      Src = &GrafBmp;
+      SX = Tx;
+      SY = Ty;
+      SW = int32_t(DW);
+      SH = int32_t(DH);
+      Mode = FAntiAlias ? sbmHalftone : sbmColorOnColor;
+    }
+  }
+
+  // The background, drawn only where the image will not cover it: the same
+  // pixels as a full Rectangle(0, 0, W, H) under the image, without
+  // writing the whole view twice.
+  C.GetBrush().SetColor(FColorBakGnd);
+  C.GetPen().SetColor(FColorBakGnd);
+  TRect In;
+  if (Src) {
+    CoveredSpan(W, SX, SW, Src->GetWidth(), In.Left, In.Right);
+    CoveredSpan(H, SY, SH, Src->GetHeight(), In.Top, In.Bottom);
+  }
+  if (In.Left >= In.Right || In.Top >= In.Bottom) {
+    C.Rectangle(0, 0, W, H);
+  } else {
+    C.FillRect(TRect{0, 0, W, In.Top});
+    C.FillRect(TRect{0, In.Bottom, W, H});
+    C.FillRect(TRect{0, In.Top, In.Left, In.Bottom});
+    C.FillRect(TRect{In.Right, In.Top, W, In.Bottom});
+  }
+  if (Src) {
+    C.SetStretchBltMode(Mode);
+    C.StretchBlt(0, 0, W, H, Src->GetCanvas(), SX, SY, SW, SH, cmSrcCopy);
+  }
+}
+
 void TVozIza::DrawGraticule(TCanvas& Canvas, const TViewPort& View) {
   const bool Lines = FShowGrat == sgLines || FShowGrat == sgPointsAndLines;
   const bool Points = FShowGrat == sgPoints || FShowGrat == sgPointsAndLines;
-  const double M = View.Mag;
-
   if (FCalibModel == cmParabolicIp) {
-    TCurveFit Fit;
-    const int32_t NumLines = std::clamp(FCalibData.NumCalLines, 0, MaxCalLines);
-    for (int32_t L = 1; L <= NumLines; ++L) {
-      const TCalibLine& Line = FCalibData.CalLines[L];
-      const int32_t NumPoints = std::clamp(Line.NumPoints, 0, MaxCalLinePoints);
-      if (Lines) {
-        Canvas.GetPen().SetColor(FColorGratLine);
-        Fit.Init();
-        // A parallel is y over x, a meridian x over y; "Along" is the axis
-        // stepped one image pixel at a time across the view.
-        const bool Parallel = Line.LineType == gtlParallel;
-        for (int32_t P = 1; P <= NumPoints; ++P) {
-          const TPoint& Pt = Line.CalPoints[P];
-          if (Parallel)
-            Fit.EnterStatValue(Pt.X, Pt.Y);
-          else
-            Fit.EnterStatValue(Pt.Y, Pt.X);
-        }
-        double K0 = 0, K1 = 0, K2 = 0, Quality = 0;
-        Fit.CalcParabolFit(K0, K1, K2, Quality);
-        const int32_t TAlong = Parallel ? View.TopLeft.X : View.TopLeft.Y;
-        const int32_t TAcross = Parallel ? View.TopLeft.Y : View.TopLeft.X;
-        const double End = TAlong + (Parallel ? View.Width : View.Height) / M;
-        auto At = [&](int64_t S) {
-          const double D = double(S);
-          const int32_t Along = ToView(D, TAlong, M);
-          const int32_t Across = ToView(RoundPixel(K0 + K1 * D + K2 * D * D), TAcross, M);
-          return Parallel ? TPoint{Along, Across} : TPoint{Across, Along};
-        };
-        // At most Width / MinMagnification + 1 steps. Below magnification 1
-        // many steps land on the same control pixel; a LineTo there would
-        // draw nothing, so it is left out.
-        int64_t S = TAlong;
-        TPoint P = At(S);
-        Canvas.MoveTo(P.X, P.Y);
-        while (S < End) {
-          P = At(++S);
-          if (P != Canvas.GetPenPos()) Canvas.LineTo(P.X, P.Y);
-        }
-      }
-      if (Points)
-        for (int32_t P = 1; P <= NumPoints; ++P) {
-          const TPoint C = ImageToView(View, Line.CalPoints[P]);
-          DrawCalibMarker(Canvas, C.X, C.Y);
-        }
-    }
+    DrawParabolicGraticule(Canvas, View, Lines, Points);
     return;
   }
   if (FCalibModel > cmUTM) return; // cmUndefined
 
   const int32_t NumQuads = std::clamp(FCalibData.NumCalQuads, 0, MaxCalQuads);
-  if (Lines && NumQuads >= (FCalibModel == cmBiquadraticPn ? 6 : 3)) {
-    const TCornerArray& K = FCalibData.Corners;
-    const double LatLow = std::min(K[gcoBottomLeft].Latit, K[gcoBottomRight].Latit);
-    const double LatHigh = std::max(K[gcoTopLeft].Latit, K[gcoTopRight].Latit);
-    const double LongLow = std::min(K[gcoTopLeft].Longit, K[gcoBottomLeft].Longit);
-    const double LongHigh = std::max(K[gcoTopRight].Longit, K[gcoBottomRight].Longit);
-    const TSegments Seg = SegmentsOf(FCalibModel);
-    Canvas.GetPen().SetColor(FColorGratLine);
-    // A line of N segments between two positions, each point through the
-    // calibration (drawn even where it reports the position invalid).
-    auto GeoLine = [&](double Lat0, double Long0, double Lat1, double Long1, int32_t N) {
-      for (int32_t i = 0; i <= N; ++i) {
-        int32_t X = 0, Y = 0;
-        CalcPixelCoords(Lat0 + (Lat1 - Lat0) * i / N, Long0 + (Long1 - Long0) * i / N, X, Y);
-        const TPoint C = ImageToView(View, TPoint{X, Y});
-        if (i == 0)
-          Canvas.MoveTo(C.X, C.Y);
-        else
-          Canvas.LineTo(C.X, C.Y);
-      }
-    };
-    double F = 1;
-    if (LinesPerDegree(FGratLineDist, LatLow, LatHigh, F))
-      ForEachLine(std::trunc(LatLow * F) / F, LatHigh, F,
-                  [&](double Lat) { GeoLine(Lat, LongLow, Lat, LongHigh, Seg.Parallels); });
-    if (LinesPerDegree(FGratLineDist, LongLow, LongHigh, F))
-      ForEachLine(std::trunc(LongLow * F) / F, LongHigh, F,
-                  [&](double Long) { GeoLine(LatLow, Long, LatHigh, Long, Seg.Meridians); });
-  }
-
-  if (FCalibModel == cmUTM && NumQuads >= 3 &&
-      (FShowGrat == sgUTMGrid || FShowGrat == sgPointsAndUTMGrid)) {
-    Canvas.GetPen().SetColor(FColorGratLine);
-    const TCornerArray& K = FCalibData.Corners;
-    const TGeoEllipsoid Ell = FCalibData.Ellipsoid;
-    int32_t Zone = 0;
-    double EBL = 0, NBL = 0, EBR = 0, NBR = 0, ETL = 0, NTL = 0, ETR = 0, NTR = 0;
-    LatLongToUTM(K[gcoBottomLeft].Latit, K[gcoBottomLeft].Longit, Ell, Zone, EBL, NBL);
-    LatLongToUTM(K[gcoBottomRight].Latit, K[gcoBottomRight].Longit, Ell, Zone, EBR, NBR);
-    LatLongToUTM(K[gcoTopLeft].Latit, K[gcoTopLeft].Longit, Ell, Zone, ETL, NTL);
-    LatLongToUTM(K[gcoTopRight].Latit, K[gcoTopRight].Longit, Ell, Zone, ETR, NTR);
-    double F = 1;
-    if (FUTMGridDist >= 1) {
-      F = 1.0 / FUTMGridDist;
-    } else {
-      F = 1 / Round125(std::fabs(NTL - NBL) / 10);
-      if (F > 1) F = 1; // grid lines at least a metre apart
-    }
-    const int32_t MW = FMapImgWidth, MH = FMapImgHeight;
-    // The map image's area in control pixels: the grid stays on the image
-    // wherever the view has been panned to.
-    const double BoxX0 = -double(View.TopLeft.X) * M, BoxY0 = -double(View.TopLeft.Y) * M;
-    const double BoxX1 = BoxX0 + MW * M, BoxY1 = BoxY0 + MH * M;
-    TSLine Line;
-    auto Clipped = [&](const TPoint& A, const TPoint& B) {
-      Line.LineFrom2Points(A.X, A.Y, B.X, B.Y);
-      double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
-      if (!Line.ClipBox(BoxX0, BoxY0, BoxX1, BoxY1, X1, Y1, X2, Y2)) return;
-      Canvas.MoveTo(RoundPixel(X1), RoundPixel(Y1));
-      Canvas.LineTo(RoundPixel(X2), RoundPixel(Y2));
-    };
-    ForEachLine(std::trunc(NBL * F) / F, NTL + 1 / F, F, [&](double N) {
-      Clipped(ImageToView(View, TPoint{0, CalcUTMyFromNorthingX(N, 0)}),
-              ImageToView(View, TPoint{MW, CalcUTMyFromNorthingX(N, MW)}));
-    });
-    ForEachLine(std::trunc(EBL * F) / F, EBR, F, [&](double E) {
-      Clipped(ImageToView(View, TPoint{CalcUTMxFromEastingY(E, 0), 0}),
-              ImageToView(View, TPoint{CalcUTMxFromEastingY(E, MH), MH}));
-    });
-  }
-
+  if (Lines && NumQuads >= (FCalibModel == cmBiquadraticPn ? 6 : 3))
+    DrawCornerGraticule(Canvas, View);
+  const bool UTMGrid = FShowGrat == sgUTMGrid || FShowGrat == sgPointsAndUTMGrid;
+  if (FCalibModel == cmUTM && NumQuads >= 3 && UTMGrid) DrawUTMGrid(Canvas, View);
   if (Points || (FCalibModel == cmUTM && FShowGrat == sgPointsAndUTMGrid))
     for (int32_t Q = 1; Q <= NumQuads; ++Q) {
       const TCalQuad& Quad = FCalibData.CalQuads[Q];
       const TPoint C = ImageToView(View, TPoint{Quad.MapX, Quad.MapY});
       DrawCalibMarker(Canvas, C.X, C.Y);
     }
+}
+
+// Each calibration line's parabola through its points, stepped one image
+// pixel at a time across the view, and the points' markers.
+void TVozIza::DrawParabolicGraticule(TCanvas& Canvas, const TViewPort& View, bool Lines,
+                                     bool Points) {
+  const double M = View.Mag;
+  TCurveFit Fit;
+  const int32_t NumLines = std::clamp(FCalibData.NumCalLines, 0, MaxCalLines);
+  for (int32_t L = 1; L <= NumLines; ++L) {
+    const TCalibLine& Line = FCalibData.CalLines[L];
+    const int32_t NumPoints = std::clamp(Line.NumPoints, 0, MaxCalLinePoints);
+    if (Lines) {
+      Canvas.GetPen().SetColor(FColorGratLine);
+      Fit.Init();
+      // A parallel is y over x, a meridian x over y; "Along" is the axis
+      // stepped one image pixel at a time across the view.
+      const bool Parallel = Line.LineType == gtlParallel;
+      for (int32_t P = 1; P <= NumPoints; ++P) {
+        const TPoint& Pt = Line.CalPoints[P];
+        if (Parallel)
+          Fit.EnterStatValue(Pt.X, Pt.Y);
+        else
+          Fit.EnterStatValue(Pt.Y, Pt.X);
+      }
+      double K0 = 0, K1 = 0, K2 = 0, Quality = 0;
+      Fit.CalcParabolFit(K0, K1, K2, Quality);
+      const int32_t TAlong = Parallel ? View.TopLeft.X : View.TopLeft.Y;
+      const int32_t TAcross = Parallel ? View.TopLeft.Y : View.TopLeft.X;
+      const double End = TAlong + (Parallel ? View.Width : View.Height) / M;
+      auto At = [&](int64_t S) {
+        const double D = double(S);
+        const int32_t Along = ToView(D, TAlong, M);
+        const int32_t Across = ToView(RoundPixel(K0 + K1 * D + K2 * D * D), TAcross, M);
+        return Parallel ? TPoint{Along, Across} : TPoint{Across, Along};
+      };
+      // At most Width / MinMagnification + 1 steps. Below magnification 1
+      // many steps land on the same control pixel; a LineTo there would
+      // draw nothing, so it is left out.
+      int64_t S = TAlong;
+      TPoint P = At(S);
+      Canvas.MoveTo(P.X, P.Y);
+      while (S < End) {
+        P = At(++S);
+        if (P != Canvas.GetPenPos()) Canvas.LineTo(P.X, P.Y);
+      }
+    }
+    if (Points)
+      for (int32_t P = 1; P <= NumPoints; ++P) {
+        const TPoint C = ImageToView(View, Line.CalPoints[P]);
+        DrawCalibMarker(Canvas, C.X, C.Y);
+      }
+  }
+}
+
+// Parallels and meridians at round values between the corners, each a
+// polyline of a few segments through the calibration.
+void TVozIza::DrawCornerGraticule(TCanvas& Canvas, const TViewPort& View) {
+  const TCornerArray& K = FCalibData.Corners;
+  const double LatLow = std::min(K[gcoBottomLeft].Latit, K[gcoBottomRight].Latit);
+  const double LatHigh = std::max(K[gcoTopLeft].Latit, K[gcoTopRight].Latit);
+  const double LongLow = std::min(K[gcoTopLeft].Longit, K[gcoBottomLeft].Longit);
+  const double LongHigh = std::max(K[gcoTopRight].Longit, K[gcoBottomRight].Longit);
+  const TSegments Seg = SegmentsOf(FCalibModel);
+  Canvas.GetPen().SetColor(FColorGratLine);
+  // A line of N segments between two positions, each point through the
+  // calibration (drawn even where it reports the position invalid).
+  auto GeoLine = [&](double Lat0, double Long0, double Lat1, double Long1, int32_t N) {
+    for (int32_t i = 0; i <= N; ++i) {
+      int32_t X = 0, Y = 0;
+      CalcPixelCoords(Lat0 + (Lat1 - Lat0) * i / N, Long0 + (Long1 - Long0) * i / N, X, Y);
+      const TPoint C = ImageToView(View, TPoint{X, Y});
+      if (i == 0)
+        Canvas.MoveTo(C.X, C.Y);
+      else
+        Canvas.LineTo(C.X, C.Y);
+    }
+  };
+  double F = 1;
+  if (LinesPerDegree(FGratLineDist, LatLow, LatHigh, F))
+    ForEachLine(std::trunc(LatLow * F) / F, LatHigh, F,
+                [&](double Lat) { GeoLine(Lat, LongLow, Lat, LongHigh, Seg.Parallels); });
+  if (LinesPerDegree(FGratLineDist, LongLow, LongHigh, F))
+    ForEachLine(std::trunc(LongLow * F) / F, LongHigh, F,
+                [&](double Long) { GeoLine(LatLow, Long, LatHigh, Long, Seg.Meridians); });
+}
+
+// Lines of round northing and easting across the map image, kept on the
+// image wherever the view has been panned to.
+void TVozIza::DrawUTMGrid(TCanvas& Canvas, const TViewPort& View) {
+  const double M = View.Mag;
+  Canvas.GetPen().SetColor(FColorGratLine);
+  const TCornerArray& K = FCalibData.Corners;
+  const TGeoEllipsoid Ell = FCalibData.Ellipsoid;
+  int32_t Zone = 0;
+  double EBL = 0, NBL = 0, EBR = 0, NBR = 0, ETL = 0, NTL = 0, ETR = 0, NTR = 0;
+  LatLongToUTM(K[gcoBottomLeft].Latit, K[gcoBottomLeft].Longit, Ell, Zone, EBL, NBL);
+  LatLongToUTM(K[gcoBottomRight].Latit, K[gcoBottomRight].Longit, Ell, Zone, EBR, NBR);
+  LatLongToUTM(K[gcoTopLeft].Latit, K[gcoTopLeft].Longit, Ell, Zone, ETL, NTL);
+  LatLongToUTM(K[gcoTopRight].Latit, K[gcoTopRight].Longit, Ell, Zone, ETR, NTR);
+  double F = 1;
+  if (FUTMGridDist >= 1) {
+    F = 1.0 / FUTMGridDist;
+  } else {
+    F = 1 / Round125(std::fabs(NTL - NBL) / 10);
+    if (F > 1) F = 1; // grid lines at least a metre apart
+  }
+  const int32_t MW = FMapImgWidth, MH = FMapImgHeight;
+  // The map image's area in control pixels.
+  const double BoxX0 = -double(View.TopLeft.X) * M, BoxY0 = -double(View.TopLeft.Y) * M;
+  const double BoxX1 = BoxX0 + MW * M, BoxY1 = BoxY0 + MH * M;
+  TSLine Line;
+  auto Clipped = [&](const TPoint& A, const TPoint& B) {
+    Line.LineFrom2Points(A.X, A.Y, B.X, B.Y);
+    double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    if (!Line.ClipBox(BoxX0, BoxY0, BoxX1, BoxY1, X1, Y1, X2, Y2)) return;
+    Canvas.MoveTo(RoundPixel(X1), RoundPixel(Y1));
+    Canvas.LineTo(RoundPixel(X2), RoundPixel(Y2));
+  };
+  ForEachLine(std::trunc(NBL * F) / F, NTL + 1 / F, F, [&](double N) {
+    Clipped(ImageToView(View, TPoint{0, CalcUTMyFromNorthingX(N, 0)}),
+            ImageToView(View, TPoint{MW, CalcUTMyFromNorthingX(N, MW)}));
+  });
+  ForEachLine(std::trunc(EBL * F) / F, EBR, F, [&](double E) {
+    Clipped(ImageToView(View, TPoint{CalcUTMxFromEastingY(E, 0), 0}),
+            ImageToView(View, TPoint{CalcUTMxFromEastingY(E, MH), MH}));
+  });
 }
 
 void TVozIza::DrawCalibMarker(TCanvas& Canvas, int32_t X, int32_t Y) {

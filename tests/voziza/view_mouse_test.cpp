@@ -11,12 +11,11 @@
 
 using namespace qeb;
 using qeb::test::ErrorOf;
-using qeb::test::TTestView;
 
 namespace {
 
 struct MouseView : ::testing::Test {
-  TTestView View;
+  TVozIza View{nullptr};
   int ZoomPans = 0;
   std::vector<TPoint> Moves; // as OnMouseMove reports them
 
@@ -265,7 +264,7 @@ TEST_F(MouseView, MouseBoxRunsANestedLoopThatAlwaysEnds) {
   H.ClearInput();
   EXPECT_EQ(Surface(), Before);
 
-  auto* Doomed = new TTestView; // destroyed while its box runs
+  auto* Doomed = new TVozIza(nullptr); // destroyed while its box runs
   H.PostProc([&] { delete Doomed; });
   EXPECT_FALSE(Doomed->MouseBox(Box[0], Box[1], Box[2], Box[3]));
 }
@@ -296,11 +295,11 @@ TEST_F(MouseView, ResizeMapScalesImageAndCalibration) {
   EXPECT_EQ(View.GetTopLeft(), (TPoint{10, 10}));
 
   View.ResizeMap(0.5);
-  EXPECT_EQ((TPoint{View.GrafBmp.GetWidth(), View.GetMapImgHeight()}), (TPoint{200, 100}));
+  EXPECT_EQ((TPoint{View.GetMapBitmap().GetWidth(), View.GetMapImgHeight()}), (TPoint{200, 100}));
   EXPECT_EQ(View.GetTopLeft(), (TPoint{0, 0}));
-  EXPECT_EQ(View.FCalibData.CalQuads[3].MapY, 100);
+  EXPECT_EQ(View.GetCalibData().CalQuads[3].MapY, 100);
   // Nearest pixel: destination 3 takes source floor(3.5 * 2) = 7.
-  EXPECT_EQ(View.GrafBmp.GetCanvas().GetPixels(3, 2), test::PixelCode(7, 5));
+  EXPECT_EQ(test::Px(View.GetMapBitmap(), 3, 2), test::PixelCode(7, 5));
   // Still the same map: the corners stay.
   for (int I = 0; I < 4; ++I)
     EXPECT_NEAR(View.GetCalibData().Corners[I].Longit, Corners[I].Longit, 1e-9);

@@ -14,22 +14,16 @@
 using namespace qeb;
 using qeb::test::ErrorOf;
 using qeb::test::PixelCode;
+using qeb::test::Px;
 using qeb::test::To15;
-using qeb::test::TTestView;
 
 namespace {
 
-TColor Px(const TBitmap& B, int32_t X, int32_t Y) {
-  return const_cast<TBitmap&>(B).GetCanvas().GetPixels(X, Y);
-}
-
 // A control named "Map" showing a coded image of W x H pixels; with Overlays
 // calibrated and showing the graticule.
-void Load(TTestView& V, int32_t W, int32_t H, bool Overlays = false) {
+void Load(TVozIza& V, int32_t W, int32_t H, bool Overlays = false) {
   V.SetName("Map");
-  TBitmap Bmp;
-  test::FillCodedImage(Bmp, W, H);
-  V.SetMapBitMap(&Bmp);
+  test::ShowCodedImage(V, W, H);
   if (!Overlays) return;
   test::CalibrateCorners(V, 50, 10, 49, 11);
   V.SetShowGrat(sgPointsAndLines);
@@ -48,7 +42,7 @@ int Differences(const TBitmap& A, const TBitmap& B, int32_t X0, int32_t Y0, int3
 } // namespace
 
 TEST(VozIzaOutput, Clipboard) {
-  TTestView V;
+  TVozIza V(nullptr);
   Load(V, 700, 600);
   V.SetTopLeft({7, 9});
   TBitmap Shown;
@@ -56,9 +50,7 @@ TEST(VozIzaOutput, Clipboard) {
   // A change that is not drawn: the clipboard still gets the view on screen.
   V.SetSuppressPaint(true);
   V.SetTopLeft({100, 100});
-  const int Paints = V.Paints;
   V.CopyToClipboard();
-  EXPECT_EQ(V.Paints, Paints);
   TBitmap Got;
   ASSERT_TRUE(Clipboard().GetBitmap(Got));
   ASSERT_EQ((TPoint{Got.GetWidth(), Got.GetHeight()}), (TPoint{500, 400}));
@@ -81,7 +73,7 @@ TEST(VozIzaOutput, Clipboard) {
 }
 
 TEST(VozIzaOutput, CopyToBMPComposesAViewOfItsOwn) {
-  TTestView V;
+  TVozIza V(nullptr);
   Load(V, 1200, 1000, true);
   // A host's drawing placed through MapImageToControl lands where it does
   // on screen (compared with the rest of the view below).
@@ -91,26 +83,25 @@ TEST(VozIzaOutput, CopyToBMPComposesAViewOfItsOwn) {
     C.FillRect(Rect(P.X - 2, P.Y - 2, P.X + 3, P.Y + 3));
   });
   V.SetMagnification(0.5); // builds the cache at 0.5
-  TBitmap AuxBefore, Dest[2] = {TBitmap(500, 400), TBitmap(500, 400)};
-  AuxBefore.Assign(&V.AuxBmp);
-  const int Paints = V.Paints;
+  TBitmap Shown, Dest[2] = {TBitmap(500, 400), TBitmap(500, 400)};
+  Shown.Assign(const_cast<TBitmap*>(&V.GetSurface()));
   const std::pair<TPoint, double> Views[2] = {{{40, 60}, 2.0}, {{8, 4}, 0.25}};
   for (int I = 0; I < 2; ++I)
     V.CopyToBMP(&Dest[I], Views[I].first, Views[I].second, 0, 0, 500, 400);
-  EXPECT_EQ(V.Paints, Paints);
-  EXPECT_EQ(V.FCacheMag, 0.5);
   EXPECT_EQ(V.GetMagnification(), 0.5);
-  EXPECT_EQ(Differences(V.AuxBmp, AuxBefore, 0, 0, 500, 400), 0);
+  EXPECT_EQ(V.MapImageToControl({300, 200}), (TPoint{150, 100}));
+  V.Repaint();
+  EXPECT_EQ(Differences(V.GetSurface(), Shown, 0, 0, 500, 400), 0);
   // The control shows the same pictures at those views (frame aside).
   for (int I = 0; I < 2; ++I) {
     V.SetTopLeft(Views[I].first);
     V.SetMagnification(Views[I].second);
-    EXPECT_EQ(Differences(Dest[I], V.AuxBmp, 2, 2, 498, 398), 0) << I;
+    EXPECT_EQ(Differences(Dest[I], V.GetSurface(), 2, 2, 498, 398), 0) << I;
   }
 }
 
 TEST(VozIzaOutput, CopyToBMPPlacesClipsAndRefuses) {
-  TTestView V;
+  TVozIza V(nullptr);
   Load(V, 300, 200);
   TBitmap Dest(100, 80, pf32bit);
   Dest.GetCanvas().GetBrush().SetColor(clLime);
@@ -143,7 +134,7 @@ TEST(VozIzaOutput, CopyToBMPPlacesClipsAndRefuses) {
 }
 
 TEST(VozIzaOutput, LargeOutputInTilesMatchesOneComposition) {
-  TTestView V;
+  TVozIza V(nullptr);
   Load(V, 3000, 900, true);
   V.SetGratLineDist(0.1); // meridians 900 view pixels apart, a parallel at row 15
   const TColor Grat = To15(V.GetColorGraticule());
@@ -151,15 +142,17 @@ TEST(VozIzaOutput, LargeOutputInTilesMatchesOneComposition) {
   // it starts at a whole image pixel and all matches one composition; at
   // m = 3 one wide composition stretches the image by 8200 / 2733, not
   // exactly 3, so only the drawn lines must land on the same pixels.
+  // The control itself, as wide, composes it in one piece (frame aside).
+  V.SetBounds(0, 0, 8200, 30);
+  V.SetTopLeft({5, 85});
   for (double M : {2.0, 3.0}) {
-    const TTestView::TViewPort View{{5, 85}, M, 8200, 30};
-    TBitmap One(8200, 30, pf15bit), Tiled(8200, 30, pf15bit);
-    V.ComposeView(One, View, false, false);
-    V.CopyToBMP(&Tiled, View.TopLeft, View.Mag, 0, 0, View.Width, View.Height);
+    V.SetMagnification(M);
+    TBitmap Tiled(8200, 30, pf15bit);
+    V.CopyToBMP(&Tiled, {5, 85}, M, 0, 0, 8200, 30);
     int Lines = 0, LineDiffs = 0, AllDiffs = 0;
-    for (int32_t Y = 0; Y < 30; ++Y)
-      for (int32_t X = 0; X < 8200; ++X) {
-        const TColor A = Px(One, X, Y), B = Px(Tiled, X, Y);
+    for (int32_t Y = 1; Y < 29; ++Y)
+      for (int32_t X = 1; X < 8199; ++X) {
+        const TColor A = Px(V.GetSurface(), X, Y), B = Px(Tiled, X, Y);
         Lines += A == Grat;
         LineDiffs += (A == Grat || B == Grat) && A != B;
         AllDiffs += A != B;
@@ -171,7 +164,7 @@ TEST(VozIzaOutput, LargeOutputInTilesMatchesOneComposition) {
 }
 
 TEST(VozIzaOutput, Printing) {
-  TTestView V;
+  TVozIza V(nullptr);
   Load(V, 600, 500);
   V.SetTopLeft({3, 5});
   V.SetAntiAlias(false); // nearest pixels: exact samples when reducing
@@ -180,7 +173,9 @@ TEST(VozIzaOutput, Printing) {
   int32_t W = -1, H = -1;
   V.CalcExtentsOfPrint({0, 0, 1000, 500}, 50000, W, H);
   EXPECT_EQ((TPoint{W, H}), (TPoint{0, 0})); // no resolution yet
-  V.FCalibData.Resolution = 10;              // metres per pixel
+  TCalibData D = V.GetCalibData();
+  D.Resolution = 10; // metres per pixel
+  V.SetCalibData(D);
   // 10 m at 1:50000 is 0.2 mm: 2.3622 pixels at 300 per inch.
   V.CalcExtentsOfPrint({1000, 500, 0, 0}, 50000, W, H);
   EXPECT_EQ((TPoint{W, H}), (TPoint{2362, 1181}));

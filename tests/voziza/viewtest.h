@@ -1,9 +1,9 @@
-// Fixtures of the map control tests: a TVozIza with its state visible and a
-// repaint counter, test images whose pixels tell their position, and a
-// corner calibration.
+// Fixtures of the map control tests: test images whose pixels tell their
+// position, the pixels a control shows, and a corner calibration.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "qebgeolib/platform/graphics/bitmap.h"
@@ -11,37 +11,6 @@
 #include "qebgeolib/voziza/view.h"
 
 namespace qeb::test {
-
-class TTestView : public TVozIza {
-public:
-  explicit TTestView(TComponent* AOwner = nullptr) : TVozIza(AOwner) {}
-
-  int Paints = 0;
-
-  using TVozIza::AuxBmp;
-  using TVozIza::ComposeView;
-  using TVozIza::ConstructInternalMapImg;
-  using TVozIza::CurrentViewPort;
-  using TVozIza::FCacheAA;
-  using TVozIza::FCacheMag;
-  using TVozIza::FCalibData;
-  using TVozIza::FCalibModel;
-  using TVozIza::FImgCache;
-  using TVozIza::FLButtonWasDown;
-  using TVozIza::FMouseBoxState;
-  using TVozIza::FRubberBandOn;
-  using TVozIza::FSelectRectOn;
-  using TVozIza::FZoomStack;
-  using TVozIza::FZStackPoi;
-  using TVozIza::GrafBmp;
-  using TVozIza::TViewPort;
-
-protected:
-  void Paint() override {
-    ++Paints;
-    TVozIza::Paint();
-  }
-};
 
 // A 24-bit image whose pixel (x, y) is PixelCode(x, y): red x, green y and
 // blue their sum, each taken modulo 256, multiplied by 8 so that the colour
@@ -67,6 +36,13 @@ inline void FillCodedImage(TBitmap& Bmp, int32_t Width, int32_t Height) {
   }
 }
 
+// Hands the control a coded image of W x H pixels.
+inline void ShowCodedImage(TVozIza& View, int32_t Width, int32_t Height) {
+  TBitmap B;
+  FillCodedImage(B, Width, Height);
+  View.SetMapBitMap(&B);
+}
+
 // The colour a 24-bit colour reads back as from a 15-bit bitmap.
 inline TColor To15(TColor C) {
   auto Channel = [](uint32_t V) {
@@ -74,6 +50,18 @@ inline TColor To15(TColor C) {
     return V << 3 | V >> 2;
   };
   return Channel(C & 0xFF) | Channel(C >> 8 & 0xFF) << 8 | Channel(C >> 16 & 0xFF) << 16;
+}
+
+// The colour of a pixel the control shows.
+inline TColor SurfacePx(const TControl& C, int32_t X, int32_t Y) {
+  const TBitmap& S = C.GetSurface();
+  uint32_t V = 0;
+  std::memcpy(&V, S.ScanLine(Y) + 4 * X, 4);
+  return S.PixelToColor(V);
+}
+
+inline TColor Px(const TBitmap& B, int32_t X, int32_t Y) {
+  return const_cast<TBitmap&>(B).GetCanvas().GetPixels(X, Y);
 }
 
 // Calibrates the control's image under cmEquiRect from its four corners.
