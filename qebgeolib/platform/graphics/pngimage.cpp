@@ -7,6 +7,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -91,6 +92,7 @@ bool DecodePng(TPngContext& C, TBitmap& Out) {
 
   const png_uint_32 W = png_get_image_width(Png, Info), H = png_get_image_height(Png, Info);
   const int Depth = png_get_bit_depth(Png, Info), Type = png_get_color_type(Png, Info);
+  const int StoredBits = Depth * png_get_channels(Png, Info); // a pixel, as stored
   const bool Transparent = png_get_valid(Png, Info, PNG_INFO_tRNS) != 0;
   png_colorp Plte = nullptr;
   int PlteCount = 0;
@@ -121,6 +123,21 @@ bool DecodePng(TPngContext& C, TBitmap& Out) {
       ScanLineBytes(int32_t(W), Format) > MaxBitmapBytes / int64_t(H)) {
     std::snprintf(C.Fault, sizeof C.Fault, "image of %u x %u pixels exceeds %lld bytes", W, H,
                   static_cast<long long>(MaxBitmapBytes));
+    png_destroy_read_struct(&Png, &Info, nullptr);
+    return false;
+  }
+  // Deflate expands data at most 1032-fold, so input that ends before it could
+  // hold the stored pixels (filter bytes not even counted) is refused before
+  // the image is allocated: a hundred bytes may otherwise claim 60 megapixels
+  // and cost a full-size allocation and decode before failing anyway.
+  const int64_t StoredBytes = int64_t(H) * ((int64_t(W) * StoredBits + 7) / 8);
+  int64_t Left = INT64_MAX / 1032; // unknown: no check
+  try {
+    Left = C.Stream->GetSize() - C.Stream->GetPosition();
+  } catch (...) { // the stream's own error surfaces when libpng reads on
+  }
+  if (Left * 1032 < StoredBytes) {
+    std::snprintf(C.Fault, sizeof C.Fault, "data too short for %u x %u pixels", W, H);
     png_destroy_read_struct(&Png, &Info, nullptr);
     return false;
   }

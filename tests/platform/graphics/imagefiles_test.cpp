@@ -141,6 +141,17 @@ TEST(PngImage, RoundTripsAndVariants) {
   EXPECT_EQ(ErrorOf([&] { A.LoadFromFile(Name); }),
             "Invalid PNG file \"" + Name +
                 "\": image of 20000 x 20000 pixels exceeds 268435456 bytes");
+  // 4000 x 4000 pixels fit the limit, but these few bytes cannot hold them.
+  for (int k = 0; k < 2; ++k) {
+    Huge[std::size_t(18 + 4 * k)] = 0x0F;
+    Huge[std::size_t(19 + 4 * k)] = 0xA0;
+  }
+  const uint32_t Crc2 = Crc32(Huge.data() + 12, 17);
+  for (int k = 0; k < 4; ++k)
+    Huge[std::size_t(29 + k)] = uint8_t(Crc2 >> (24 - 8 * k));
+  WriteFile(Name, Huge);
+  EXPECT_EQ(ErrorOf([&] { A.LoadFromFile(Name); }),
+            "Invalid PNG file \"" + Name + "\": data too short for 4000 x 4000 pixels");
   WriteFile(Name, {1, 2, 3, 4, 5, 6, 7, 8, 9});
   EXPECT_EQ(ErrorOf([&] { A.LoadFromFile(Name); }),
             "Invalid PNG file \"" + Name + "\": Not a PNG file");
