@@ -46,7 +46,7 @@ TEST(VozIzaOutput, Clipboard) {
   Load(V, 700, 600);
   V.SetTopLeft({7, 9});
   TBitmap Shown;
-  Shown.Assign(const_cast<TBitmap*>(&V.GetSurface()));
+  Shown.Assign(&V.GetSurface());
   // A change that is not drawn: the clipboard still gets the view on screen.
   V.SetSuppressPaint(true);
   V.SetTopLeft({100, 100});
@@ -84,7 +84,7 @@ TEST(VozIzaOutput, CopyToBMPComposesAViewOfItsOwn) {
   });
   V.SetMagnification(0.5); // builds the cache at 0.5
   TBitmap Shown, Dest[2] = {TBitmap(500, 400), TBitmap(500, 400)};
-  Shown.Assign(const_cast<TBitmap*>(&V.GetSurface()));
+  Shown.Assign(&V.GetSurface());
   const std::pair<TPoint, double> Views[2] = {{{40, 60}, 2.0}, {{8, 4}, 0.25}};
   for (int I = 0; I < 2; ++I)
     V.CopyToBMP(&Dest[I], Views[I].first, Views[I].second, 0, 0, 500, 400);

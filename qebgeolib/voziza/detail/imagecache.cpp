@@ -9,7 +9,7 @@ namespace qeb::detail {
 
 void TImageCache::Assign(const TImageCache& Src) {
   if (&Src == this) return;
-  FImgCache.Assign(const_cast<TBitmap*>(&Src.FImgCache));
+  FImgCache.Assign(&Src.FImgCache);
   FCacheMag = Src.FCacheMag;
   FCacheAA = Src.FCacheAA;
 }
