@@ -153,6 +153,59 @@ std::string_view XMLAttributeValue(std::string_view Text, std::string_view Name,
   return {};
 }
 
+TXMLAttributes::TXMLAttributes(std::string_view Text) {
+  std::size_t P = 0;
+  const std::size_t N = Text.size();
+  while (true) {
+    while (P < N && IsBlank(Text[P]))
+      ++P;
+    if (P >= N) return;
+    const std::size_t Eq = Text.find('=', P);
+    if (Eq == std::string_view::npos) return;
+    std::string_view Name = Text.substr(P, Eq - P);
+    if (Name.find('"') != std::string_view::npos) return;
+    while (!Name.empty() && IsBlank(Name.back()))
+      Name.remove_suffix(1);
+    P = Eq + 1;
+    while (P < N && IsBlank(Text[P]))
+      ++P;
+    std::string_view Value;
+    if (P < N && Text[P] == '"') {
+      const std::size_t Close = Text.find('"', P + 1);
+      const std::size_t End = Close == std::string_view::npos ? N : Close;
+      Value = Text.substr(P + 1, End - P - 1);
+      P = End == N ? N : End + 1;
+    } else {
+      std::size_t End = P;
+      while (End < N && !IsBlank(Text[End]) && Text[End] != '"' && Text[End] != '=')
+        ++End;
+      if (End < N && Text[End] == '=') return; // '=' where a value starts or inside one
+      Value = Text.substr(P, End - P);
+      P = End;
+    }
+    const TPair Pair{Name, Value};
+    if (FCount < kInline)
+      FInline[FCount] = Pair;
+    else
+      FMore.push_back(Pair);
+    ++FCount;
+  }
+}
+
+std::string_view TXMLAttributes::Get(std::string_view Name) const {
+  auto Same = [Name](std::string_view A) {
+    if (A.size() != Name.size()) return false;
+    for (std::size_t I = 0; I < A.size(); ++I)
+      if (LowerAscii(A[I]) != LowerAscii(Name[I])) return false;
+    return true;
+  };
+  for (std::size_t I = 0; I < FCount; ++I) {
+    const TPair& Pair = I < kInline ? FInline[I] : FMore[I - kInline];
+    if (Same(Pair.Name)) return Pair.Value;
+  }
+  return {};
+}
+
 bool NextXMLGroup(std::string_view& Rest, std::string_view& Group) {
   const std::size_t Close = Rest.find(']');
   const std::size_t Open = Close == std::string_view::npos ? Close : Rest.find('[');

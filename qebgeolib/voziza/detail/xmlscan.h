@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "qebgeolib/platform/base/streams.h"
 
@@ -83,6 +84,33 @@ inline std::string_view XMLAttributeValue(std::string_view Text, std::string_vie
   bool Found = false;
   return XMLAttributeValue(Text, Name, Found);
 }
+
+// The attributes of a landmark or symbol tag, read from the start of the
+// tag's attribute text as a sequence of name, '=', value. Blanks around a
+// name are dropped and names compare without regard to the case of ASCII
+// letters; blanks after '=' are skipped. A value in double quotes runs to the
+// next double quote (blanks and '=' included), an unquoted value to the next
+// blank or double quote. Reading stops at the end of the text or at the first
+// malformed attribute (a '"' inside a name, or '=' where a value starts or
+// inside an unquoted value): what follows it cannot be found. The views point
+// into the text, which must outlive the object.
+class TXMLAttributes {
+public:
+  explicit TXMLAttributes(std::string_view Text);
+  // The value of the first attribute called Name; empty when there is none.
+  std::string_view Get(std::string_view Name) const;
+
+private:
+  struct TPair {
+    std::string_view Name, Value;
+  };
+  // Tags carry a few dozen attributes; a small inline store keeps the reader
+  // free of allocations for them.
+  static constexpr std::size_t kInline = 32;
+  TPair FInline[kInline];
+  std::size_t FCount = 0;
+  std::vector<TPair> FMore;
+};
 
 // Cuts the next group in square brackets off Rest: when a '[' exists and
 // stands before the first ']', Group is the text between them, Rest loses
