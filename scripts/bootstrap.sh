@@ -13,10 +13,12 @@ packages=(
   xplanet-images
   # Qt 6: the raster-engine peer of the graphics benchmarks and the Qt binding
   qt6-base-dev
+  # a real X display for the Qt programs in the tests (xvfb-run)
+  xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # accuracy oracles and benchmark peers (never linked into the library)
-  libproj-dev libgeographiclib-dev libsqlite3-dev
+  libproj-dev libgeographiclib-dev libsqlite3-dev libexpat1-dev
   # the same database files from 32-bit and 64-bit builds: the multilib
   # compiler and the 32-bit libraries the platform layer links
   g++-multilib

@@ -91,17 +91,6 @@ std::string GeneralText(double V) {
   return Out;
 }
 
-// An attribute value as written (see the head of this file).
-std::string AttributeText(std::string_view Value) {
-  std::string S(Value);
-  for (char& C : S)
-    if (C == '"')
-      C = '\'';
-    else if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F)
-      C = ' ';
-  return S;
-}
-
 // Refuses a record with a value the file cannot hold; Prefix names the writer.
 void CheckFinite(const TCalibData& D, const std::string& Prefix) {
   auto Need = [&Prefix](double V, std::string_view What) {
@@ -135,9 +124,9 @@ std::vector<std::string> CalDataLines(const std::string& Prefix, bool Header, bo
   Ln("");
   Ln("<!-- TVozIza Calibration / QEB Component Suite -->");
   const std::string_view ModelName = CalibModelNames[Model <= cmUndefined ? Model : cmUndefined];
-  Ln(Cat({"<voziza sig=\"QEBCSuite\" vers=\"1.0\" id=\"", AttributeText(DataID), "\" model=\"",
-          ModelName, "\" map=\"", AttributeText(D.MapFName), "\" caption=\"",
-          AttributeText(D.Caption), "\">"}));
+  Ln(Cat({"<voziza sig=\"QEBCSuite\" vers=\"1.0\" id=\"", XMLAttributeText(DataID), "\" model=\"",
+          ModelName, "\" map=\"", XMLAttributeText(D.MapFName), "\" caption=\"",
+          XMLAttributeText(D.Caption), "\">"}));
   Ln("<corners>");
   std::string Line;
   for (const TCoords& C : D.Corners)
@@ -216,7 +205,7 @@ private:
 
 template <class TNextLine>
 bool TCalibReader::ScanRoot(TNextLine&& NextLine, const std::string& DataID) {
-  const std::string Want = LowerCase(AttributeText(DataID));
+  const std::string Want = LowerCase(XMLAttributeText(DataID));
   std::string Line;
   while (NextLine(Line)) {
     const std::string Low = LowerCase(Line);

@@ -111,15 +111,14 @@ TLandMark DefaultLandMark();
 
 // Asked before every single addition and removal; setting Allowed to false
 // refuses it. The handler must not change the landmarks of the same control.
-using TLandMarkActionEvent = std::function<void(TObject* Sender, bool& Allowed,
-                                                TLandMarkAction Action, const TLandMark& LandMarkData)>;
+using TLandMarkActionEvent = std::function<void(
+    TObject* Sender, bool& Allowed, TLandMarkAction Action, const TLandMark& LandMarkData)>;
 
 // Called for each landmark the landmark pass draws, with its position in
 // control pixels (also outside the control); Handled = true suppresses the
 // built-in symbol and caption.
-using TDrawLandMarkEvent =
-    std::function<void(TObject* Sender, bool& Handled, TCanvas& Canvas, const TPoint& APoint,
-                       const TLandMark& LandMarkData)>;
+using TDrawLandMarkEvent = std::function<void(TObject* Sender, bool& Handled, TCanvas& Canvas,
+                                              const TPoint& APoint, const TLandMark& LandMarkData)>;
 
 // Draws one symbol centred on (X, Y). It leaves the canvas's pen colour,
 // brush colour and brush style as it set them. Sizes and lengths anywhere in

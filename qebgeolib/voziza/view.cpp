@@ -18,6 +18,8 @@ TVozIza::TVozIza(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(GetLeft(), GetTop(), 500, 400);
   ClearZoomHistory();
   AuxBmp.SetPixelFormat(pf15bit);
+  ResetLandMarkList();
+  FLMClassVisible.fill(true);
 }
 
 TVozIza::~TVozIza() = default;
@@ -29,6 +31,7 @@ void TVozIza::Assign(const TPersistent* Source) {
     return;
   }
   if (Src == this) return;
+  AssignLandMarks(*Src); // first: when it runs out of memory nothing has changed
   AuxBmp.Assign(&Src->AuxBmp);
   GrafBmp.Assign(&Src->GrafBmp);
   FCache.Assign(Src->FCache);

@@ -7,7 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "qebgeolib/companion/corelib/base.h"
 #include "qebgeolib/platform/controls/controls.h"
@@ -16,10 +19,13 @@
 #include "qebgeolib/platform/graphics/graphics.h"
 #include "qebgeolib/voziza/calibration.h"
 #include "qebgeolib/voziza/detail/imagecache.h"
+#include "qebgeolib/voziza/detail/landmarkindex.h"
+#include "qebgeolib/voziza/landmarks.h"
 
 namespace qeb {
 
 class TPrinter;
+class TTextFile;
 
 // One view of the zoom history: TopLeft and magnification. All three zero
 // marks an empty slot.
@@ -91,8 +97,10 @@ public:
   std::string_view ClassName() const override { return "TVozIza"; }
 
   // From another TVozIza: its whole state (images, calibration, view, zoom
-  // history, colours, settings, mouse states) but not its event handlers or
-  // bounds; nothing is repainted. Other sources: EConvertError.
+  // history, colours, settings, mouse states; the landmarks with their
+  // template, class visibility and display threshold, but not the highlight)
+  // but not its event handlers or bounds; nothing is repainted. Other
+  // sources: EConvertError.
   void Assign(const TPersistent* Source) override;
 
   // Empties calibration, model, map file name, caption, image name and size,
@@ -282,6 +290,99 @@ public:
   TPrinter* GetPrinter() const { return FPrinter; }
   void SetPrinter(TPrinter* Value) { FPrinter = Value; }
 
+  // ---- Landmarks (view_landmarks.cpp, files in landmarkfile.cpp). Indexes
+  // are 1-based. Every single addition and removal is first offered to
+  // OnLandMarkAction, which may refuse it; loading a file replaces the list
+  // without asking. Operations that change what is shown repaint. A class
+  // argument of -1 means every class; values below -1 or above 255 are taken
+  // as -1. Positions are compared by the squared difference in degrees,
+  // (lat - Lat)^2 + (long - Long)^2, without scaling or wrapping the longitude.
+  //
+  // The list's array grows in steps of LandMarkCapacityStep: the 1001st
+  // landmark grows it to 2000, the 2001st to 3000; emptying it sets it back to
+  // 1000. When the array cannot grow, EQEBVozIzaError
+  // Component "<Name>": insufficient memory
+  // is raised and the list stays as it was.
+
+  // The new landmark takes the position from the arguments and every other
+  // field from LandMarkDefault, except the fields an overload names.
+  // Identifiers are cut to 15 and caption texts to 80 single-byte
+  // characters. Nothing is added, and nothing repainted, when refused.
+  void AddLandMark(double Lat, double Long, double Altitude);
+  void AddLandMark(double Lat, double Long, double Altitude, std::string_view Identifier,
+                   TDateTime Time);
+  void AddLandMark(double Lat, double Long, double Altitude, std::string_view CaptionText,
+                   int32_t CaptionSize, TColor CaptionColor);
+  void AddLandMark(double Lat, double Long, double Altitude, std::string_view Identifier,
+                   TDateTime Time, std::string_view CaptionText, int32_t CaptionSize,
+                   TColor CaptionColor);
+  // The only form that sets ClassFlag, Tag and the symbol; the caption comes
+  // from LandMarkDefault.
+  void AddLandMark(double Lat, double Long, double Altitude, TLandMarkElement Element,
+                   uint8_t ClassFlag, std::string_view Identifier, TDateTime Time, int32_t Tag,
+                   TColor ColorFG, TColor ColorBG, int32_t Size, bool Transparent,
+                   int32_t Direction, int32_t Length);
+  // The nearest landmark of the class (ties: the lower index); 0 for none.
+  int32_t FindLandMark(double Lat, double Long, int32_t ClassFlag) const;
+  // Removals reset the highlight to none. A single removal moves the last
+  // landmark into the hole, so the order of the others is not kept.
+  // By index: the index, or 0 when nothing was removed (repaints all the same).
+  int32_t RemoveLandMark(int32_t LmIndex);
+  // The nearest landmark of the class: its index, or 0.
+  int32_t RemoveLandMark(double Lat, double Long, int32_t ClassFlag);
+  // Every landmark of the class strictly within Radius degrees: the number
+  // removed.
+  int32_t RemoveLandMark(double Lat, double Long, int32_t ClassFlag, double Radius);
+  // Every landmark of the class strictly inside Rect (Left west, Top north,
+  // Right east, Bottom south; landmarks on the border stay): the number removed.
+  int32_t RemoveLandMark(const TRectDouble& Rect, int32_t ClassFlag);
+  void RemoveLastLandMark();
+  // Every landmark of the class, each offered to OnLandMarkAction.
+  void RemoveAllLandMarks(uint8_t ClassFlag);
+  // Empties the list without events and without touching the highlight.
+  void RemoveAllLandMarks();
+  int32_t GetNumLandMarks() const { return int32_t(FLandMarks.size()); }
+  // The array's capacity in landmarks (1000 steps, see above).
+  int32_t GetLandMarkCapacity() const { return FLMCapacity; }
+  // Index in 1..NumLandMarks (the caller's duty when reading; a write
+  // elsewhere is ignored). No event fires.
+  const TLandMark& GetLandMarkData(int32_t Index) const {
+    return FLandMarks[std::size_t(Index - 1)];
+  }
+  void SetLandMarkData(int32_t Index, const TLandMark& Value);
+  bool GetLMClassVisible(uint8_t ClassFlag) const { return FLMClassVisible[ClassFlag]; }
+  void SetLMClassVisible(uint8_t ClassFlag, bool Value);
+  // 0 = none; values outside 0..NumLandMarks become 0.
+  int32_t GetHighLightLandMark() const { return FHighLM; }
+  void SetHighLightLandMark(int32_t Value);
+  void SetHighLightProperties(TColor ColorFG, TColor ColorBG, bool Transparent);
+  TColor GetHighLightColorFG() const { return FHighLMColFG; }
+  TColor GetHighLightColorBG() const { return FHighLMColBG; }
+  bool GetHighLightTransparent() const { return FHighLMTrans; }
+  // About this many landmarks are drawn at most (see DrawLandMarks); only
+  // values above 1000 are taken.
+  int32_t GetLMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
+  void SetLMRandomDisplayThreshold(int32_t Value);
+  const TLandMark& GetLandMarkDefault() const { return FDefaultLM; }
+  void SetLandMarkDefault(const TLandMark& Value) { FDefaultLM = Value; }
+
+  // Landmark files: sets of landmarks in the XML-like map files, each under
+  // a header with a data identifier. Loading reads the first set whose
+  // identifier equals DataID (letter case ignored; any set when DataID is
+  // empty) into the list, replacing it, and repaints; false when the file
+  // cannot be opened or holds no such set (the list stays).
+  bool LoadLandMarks(const std::string& FName, const std::string& DataID);
+  // The reader proper, from the file's current line.
+  bool ReadLandMarksFromOpenXMLFile(TTextFile& F, const std::string& DataID);
+  // Writes the list as one set that reads back into the same landmarks (see
+  // landmarkfile.cpp for what the file cannot hold); Header adds the XML
+  // declaration and a comment line first. A landmark whose position is not
+  // finite refuses the whole set with EQEBVozIzaError before anything is
+  // written.
+  void WriteLandMarksToOpenXMLFile(TTextFile& F, bool Header, const std::string& DataID);
+  // Creates or replaces FileName with one set, with header.
+  void SaveLandmarks(const std::string& FileName, const std::string& DataID);
+
   // ---- Events.
 
   const TRenderEvent& GetOnBeforeRenderData() const { return FOnBeforeRenderData; }
@@ -306,6 +407,11 @@ public:
     FOnContinueRubberBand = std::move(Value);
   }
   void SetOnEndRubberBand(TOnRubberBandActionEvent Value) { FOnEndRubberBand = std::move(Value); }
+
+  const TLandMarkActionEvent& GetOnLandMarkAction() const { return FOnLMAction; }
+  void SetOnLandMarkAction(TLandMarkActionEvent Value) { FOnLMAction = std::move(Value); }
+  const TDrawLandMarkEvent& GetOnDrawLandmark() const { return FOnDrawLandmark; }
+  void SetOnDrawLandmark(TDrawLandMarkEvent Value) { FOnDrawLandmark = std::move(Value); }
 
   // The composed view (read-only: the next repaint replaces it).
   const TBitmap& GetAuxBmp() const { return AuxBmp; }
@@ -337,9 +443,17 @@ protected:
   // frame when Frame is set. While it runs, the control's view properties
   // and conversions answer for View (see ShownView).
   void ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, bool Frame);
-  // The landmark pass and the highlighted landmark; the landmark list draws
-  // here. Nothing by default.
+  // The landmark pass: every landmark of a visible class is drawn with
+  // probability p = 1, or threshold / n when more than LMRandomDisplayThreshold
+  // visible landmarks (n) lie inside the view's quadrilateral of corners. The
+  // decision for a landmark comes from a hash of its position and identifier,
+  // so the same landmarks show on every repaint of a view and zooming in only
+  // adds landmarks. OnDrawLandmark is called for each landmark drawn, inside
+  // the control or not; its symbol and caption are drawn when not handled and
+  // strictly inside the control.
   virtual void DrawLandMarks(TCanvas& Canvas, const TViewPort& View);
+  // The highlighted landmark in the highlight colours, without caption and
+  // without sampling.
   virtual void DrawHighLightLandMark(TCanvas& Canvas, const TViewPort& View);
 
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
@@ -504,6 +618,22 @@ protected:
   // The view an output operation is composing; null otherwise.
   const TViewPort* FComposing = nullptr;
 
+  // The landmark list: slots 1..NumLandMarks are FLandMarks[0..], whose
+  // storage is reserved to FLMCapacity (so FNumLandMarks is its size).
+  std::vector<TLandMark> FLandMarks;
+  int32_t FLMCapacity = 0;
+  TLandMark FDefaultLM = DefaultLandMark();
+  std::array<bool, 256> FLMClassVisible;
+  int32_t FLMRandSampleLimit = 20000;
+  int32_t FHighLM = 0;
+  TColor FHighLMColFG = 0x00FF0000;
+  TColor FHighLMColBG = 0x0000FFFF;
+  bool FHighLMTrans = false;
+  // The positions of the landmarks, for the pass; rebuilt after changes.
+  detail::TLandMarkIndex FLMIndex;
+
+  TLandMarkActionEvent FOnLMAction;
+  TDrawLandMarkEvent FOnDrawLandmark;
   TRenderEvent FOnBeforeRenderData;
   TRenderEvent FOnDataRendered;
   TMapImgRequestEvent FOnMapImageRequest;
@@ -540,6 +670,44 @@ private:
   void DrawCornerGraticule(TCanvas& Canvas, const TViewPort& View);
   void DrawUTMGrid(TCanvas& Canvas, const TViewPort& View);
   void DrawCalibMarker(TCanvas& Canvas, int32_t X, int32_t Y);
+
+  // ---- Landmark internals (view_landmarks.cpp).
+  // Raises the "insufficient memory" error of the landmark list.
+  [[noreturn]] void LandMarkMemoryError() const;
+  // Makes room for one more landmark by the growth rule.
+  void ReserveOneMoreLandMark();
+  // Appends without asking OnLandMarkAction and without repaint (file reader).
+  void AppendLandMark(const TLandMark& LM);
+  // Offers LM to OnLandMarkAction; true when allowed.
+  bool LandMarkActionAllowed(TLandMarkAction Action, const TLandMark& LM);
+  // The count 0 and the array back to 1000 entries, nothing else.
+  void ResetLandMarkList();
+  // The list changed: the position index is stale.
+  void LandMarksChanged() { FLMIndex.Invalidate(); }
+  // Removes every landmark of the class (-1 all) for which Inside holds, each
+  // offered to OnLandMarkAction, keeping the survivors below the first
+  // removed index in place; the number removed.
+  int32_t RemoveLandMarksWhere(int32_t ClassFlag,
+                               const std::function<bool(const TLandMark&)>& Inside);
+  // Appends after asking OnLandMarkAction, and repaints.
+  void AddLandMark(const TLandMark& LM);
+  // The hole-filling removal of one landmark (the last moves into its slot).
+  void RemoveLandMarkAt(int32_t Index);
+  // The end of every removal: the array back to 1000 entries when empty, repaint.
+  void EndRemoval();
+  void AssignLandMarks(const TVozIza& Src);
+  // Raises when a landmark has a position the file cannot hold.
+  void CheckLandMarksWritable() const;
+  // The landmark's position in control pixels of the view shown; false when
+  // the calibration cannot place it.
+  bool LandMarkToView(const TLandMark& LM, TPoint& P) const;
+  // The position at control pixel (X, Y) of the view shown.
+  TCoords ControlToLatLong(int32_t X, int32_t Y, bool& Valid) const;
+  // The probability p of the pass.
+  double LandMarkDisplayProbability(const TViewPort& View);
+  // Marks of the landmarks that may fall on the control.
+  std::span<const uint64_t> LandMarksNearView(const TViewPort& View);
+  void DrawLandMarkShape(TCanvas& C, const TPoint& Pt, const TLandMark& LM);
 
   // ---- Mouse internals (view_mouse.cpp).
   // A magnification inside the accepted range (NaN gives 1).

@@ -127,10 +127,6 @@ void TVozIza::ConstructInternalMapImg() {
   ComposeView(AuxBmp, CurrentViewPort(), true, true);
 }
 
-void TVozIza::DrawLandMarks(TCanvas&, const TViewPort&) {}
-
-void TVozIza::DrawHighLightLandMark(TCanvas&, const TViewPort&) {}
-
 void TVozIza::ComposeView(TBitmap& Dest, const TViewPort& View, bool UseCache, bool Frame) {
   const int32_t W = std::max(View.Width, 0), H = std::max(View.Height, 0);
   if (Dest.GetHeight() < H || Dest.GetWidth() < W)

@@ -1,19 +1,23 @@
-// The conversions are hot paths of rendering: none may allocate. Every
-// allocation of this test binary goes through the counting operator new
-// below.
+// Allocation rules of the map module: the conversions are hot paths of
+// rendering and may not allocate; a landmark list that cannot grow reports
+// it and stays whole. Every allocation of this test binary goes through the
+// counting (and, on request, failing) operator new below.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <new>
 
+#include "qebgeolib/voziza/view.h"
 #include "tests/voziza/calibtest.h"
 
 namespace {
 std::size_t Allocations = 0;
+std::size_t FailAbove = SIZE_MAX; // larger requests fail
 } // namespace
 
 void* operator new(std::size_t Size) {
   ++Allocations;
+  if (Size > FailAbove) throw std::bad_alloc();
   if (void* P = std::malloc(Size ? Size : 1)) return P;
   throw std::bad_alloc();
 }
@@ -61,4 +65,28 @@ TEST(CalibrationAlloc, ConversionsDoNotAllocate) {
     EXPECT_EQ(Allocations, Before) << CalibModelNames[M];
     EXPECT_GT(Valid, 0) << CalibModelNames[M];
   }
+}
+
+TEST(CalibrationAlloc, LandMarkListThatCannotGrowStaysWhole) {
+  TVozIza V(nullptr);
+  V.SetName("Map1");
+  V.SetSuppressPaint(true);
+  for (int I = 0; I < 1000; ++I)
+    V.AddLandMark(I, 0, 0);
+  FailAbove = 1000 * sizeof(TLandMark);
+  try {
+    V.AddLandMark(1, 1, 1);
+    ADD_FAILURE() << "no error";
+  } catch (const EQEBVozIzaError& E) {
+    EXPECT_STREQ(E.what(), "Component \"Map1\": insufficient memory");
+  }
+  TVozIza Copy(nullptr);
+  Copy.SetName("Map2");
+  FailAbove = 500 * sizeof(TLandMark); // not even the 1000 entries of the copy
+  EXPECT_THROW(Copy.Assign(&V), EQEBVozIzaError);
+  FailAbove = SIZE_MAX;
+  EXPECT_EQ(V.GetNumLandMarks(), 1000);
+  EXPECT_EQ(V.GetLandMarkCapacity(), 1000);
+  EXPECT_EQ(V.GetLandMarkData(1000).Latitude, 999);
+  EXPECT_EQ(Copy.GetNumLandMarks(), 0);
 }

@@ -51,6 +51,19 @@ int64_t DaysFromCivil(int64_t Y, int64_t M, int64_t D) {
   return Era * 146097 + DoE - 719468;
 }
 
+// The proleptic Gregorian date of day Z counted from 1970-01-01.
+void CivilFromDays(int64_t Z, int64_t& Y, int64_t& M, int64_t& D) {
+  Z += 719468;
+  const int64_t Era = (Z >= 0 ? Z : Z - 146096) / 146097;
+  const int64_t DoE = Z - Era * 146097;
+  const int64_t YoE = (DoE - DoE / 1460 + DoE / 36524 - DoE / 146096) / 365;
+  const int64_t DoY = DoE - (365 * YoE + YoE / 4 - YoE / 100);
+  const int64_t MP = (5 * DoY + 2) / 153;
+  D = DoY - (153 * MP + 2) / 5 + 1;
+  M = MP < 10 ? MP + 3 : MP - 9;
+  Y = YoE + Era * 400 + (M <= 2);
+}
+
 int DaysInMonth(int64_t Y, int64_t M) {
   static constexpr int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (M == 2 && Y % 4 == 0 && (Y % 100 != 0 || Y % 400 == 0)) return 29;
@@ -178,6 +191,42 @@ TDateTime ScanDateTime(std::string_view Text, std::string_view Format, TLanguage
   const double Time = static_cast<double>(H * 3600 + Mi * 60 + S) / 86400.0;
   Pos = static_cast<int32_t>(P + 1);
   return Days >= 0 ? Days + Time : Days - Time;
+}
+
+std::string DateTimeToText(TDateTime Value, std::string_view Format) {
+  // Days since 1899-12-30 are below 3e6 for the years 1..9999.
+  if (!std::isfinite(Value) || std::fabs(Value) > 4e6) return {};
+  // Before the epoch the day counts down while the time of day is the
+  // magnitude of the fraction.
+  const double Day = std::trunc(Value);
+  int64_t Days = static_cast<int64_t>(Day);
+  int64_t Secs = std::llround(std::fabs(Value - Day) * 86400.0);
+  if (Secs >= 86400) { // rounded up to midnight: the next calendar day
+    Secs -= 86400;
+    ++Days;
+  }
+  int64_t Y = 0, Mo = 0, D = 0;
+  CivilFromDays(Days + DaysFromCivil(1899, 12, 30), Y, Mo, D);
+  if (Y < 1 || Y > 9999) return {};
+  const int64_t Field[6] = {Y, Mo, D, Secs / 3600, Secs / 60 % 60, Secs % 60};
+  static constexpr std::string_view Letters = "ymdHMS";
+  std::string Out;
+  for (std::size_t F = 0; F < Format.size();) {
+    const std::size_t K = Letters.find(Format[F]);
+    if (K == std::string_view::npos) {
+      Out += Format[F++];
+      continue;
+    }
+    std::size_t Run = 0;
+    while (F < Format.size() && Format[F] == Letters[K]) {
+      ++F;
+      ++Run;
+    }
+    std::string Digits = std::to_string(Field[K]);
+    if (Digits.size() < Run) Digits.insert(0, Run - Digits.size(), '0');
+    Out += Digits.substr(Digits.size() - Run);
+  }
+  return Out;
 }
 
 uint32_t ScanHex(std::string_view Text, int32_t& Pos) {

@@ -44,6 +44,13 @@ std::string DegreeToStr(double Value, TDegreeFormat Format, int32_t Decimals);
 TDateTime ScanDateTime(std::string_view Text, std::string_view Format, TLanguage Language,
                        int32_t& Pos);
 
+// Value in Format, the text ScanDateTime reads back: each run of y, m, d, H,
+// M, S is its field with leading zeros to the run's length (the year cut to
+// its last digits when the run is shorter), other characters stay. The time
+// is rounded to the nearest second. Empty for a value that is not finite or
+// falls outside the years 1..9999.
+std::string DateTimeToText(TDateTime Value, std::string_view Format);
+
 // The value of the hexadecimal digits in Text at the 1-based position Pos.
 // Blanks and tabs are skipped first; then a prefix "$" or "0x"/"0X" is
 // accepted when a hexadecimal digit follows it. At most 8 digits (either

@@ -206,6 +206,24 @@ std::string_view TXMLAttributes::Get(std::string_view Name) const {
   return {};
 }
 
+bool XMLTrueValue(std::string_view Value) {
+  for (std::size_t P = 0; P + 4 <= Value.size(); ++P)
+    if (LowerAscii(Value[P]) == 't' && LowerAscii(Value[P + 1]) == 'r' &&
+        LowerAscii(Value[P + 2]) == 'u' && LowerAscii(Value[P + 3]) == 'e')
+      return true;
+  return false;
+}
+
+std::string XMLAttributeText(std::string_view Value) {
+  std::string S(Value);
+  for (char& C : S)
+    if (C == '"')
+      C = '\'';
+    else if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F)
+      C = ' ';
+  return S;
+}
+
 bool NextXMLGroup(std::string_view& Rest, std::string_view& Group) {
   const std::size_t Close = Rest.find(']');
   const std::size_t Open = Close == std::string_view::npos ? Close : Rest.find('[');

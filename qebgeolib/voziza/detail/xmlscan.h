@@ -1,6 +1,7 @@
-// The reading tools shared by the map module's XML-like files (calibration,
-// landmark and symbol sets): the tag-name list, number scanners, attribute
-// values, bracketed groups and the line reader of streams.
+// The tools shared by the map module's XML-like files (calibration, landmark
+// and symbol sets): the tag-name list, number scanners, attribute values,
+// bracketed groups and the line reader of streams; and the one rule for
+// writing attribute values.
 #pragma once
 
 #include <cstdint>
@@ -111,6 +112,15 @@ private:
   std::size_t FCount = 0;
   std::vector<TPair> FMore;
 };
+
+// A boolean attribute value: true when it contains "true" in any letter case.
+bool XMLTrueValue(std::string_view Value);
+
+// Value made fit for a double-quoted attribute on one line: values are
+// written without escaping and read up to the next double quote, so '"'
+// becomes an apostrophe ('), and line breaks and other control characters
+// become blanks.
+std::string XMLAttributeText(std::string_view Value);
 
 // Cuts the next group in square brackets off Rest: when a '[' exists and
 // stands before the first ']', Group is the text between them, Rest loses
