@@ -201,18 +201,6 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& Canvas, int32_t X, int32_t Y, TLandMark
     P.MoveTo(x - s, y);
     P.LineTo(x + s + 1, y);
     break;
-  case lmSquare:
-    if (Transparent) {
-      Pen.SetColor(ColorFG);
-      SquareOutline(P, x, y, s);
-    } else {
-      Pen.SetColor(ColorBG);
-      SquareOutline(P, x, y, s);
-      Pen.SetColor(ColorFG);
-      Brush.SetColor(ColorBG);
-      P.Rectangle(x - s + 1, y - s + 1, x + s, y + s);
-    }
-    break;
   case lmTriangle: {
     Pen.SetColor(ColorFG);
     Brush.SetColor(ColorBG);
@@ -263,19 +251,22 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& Canvas, int32_t X, int32_t Y, TLandMark
     }
     break;
   }
+  case lmSquare:
   case lmCrossBox:
-    if (Transparent) {
-      Pen.SetColor(ColorFG);
-      SquareOutline(P, x, y, s);
-      P.LineTo(x + s, y + s);
-      P.MoveTo(x - s, y + s);
-      P.LineTo(x + s, y - s);
-    } else {
-      Pen.SetColor(ColorBG);
-      SquareOutline(P, x, y, s);
+    // Filled: a halo square in the background colour around the framed box.
+    Pen.SetColor(Transparent ? ColorFG : ColorBG);
+    SquareOutline(P, x, y, s);
+    if (!Transparent) {
       Pen.SetColor(ColorFG);
       Brush.SetColor(ColorBG);
       P.Rectangle(x - s + 1, y - s + 1, x + s, y + s);
+    }
+    if (Kind == lmSquare) break;
+    if (Transparent) {
+      P.LineTo(x + s, y + s); // on from the outline's last corner
+      P.MoveTo(x - s, y + s);
+      P.LineTo(x + s, y - s);
+    } else {
       P.MoveTo(x - s + 1, y + s - 1);
       P.LineTo(x + s, y - s);
       P.MoveTo(x + s - 1, y + s - 1);

@@ -15,26 +15,22 @@ namespace {
 constexpr TColor FG = clBlue, BG = clRed;
 constexpr TColor Any = 0xFFFFFFFE; // any colour but white
 
-// The box of all pixels that are not white; empty when there are none.
-TRect Inked(TBitmap& B) {
-  TRect R{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+// The pixels that are not white: how many, and the box around them (empty
+// when there are none).
+struct TInk {
+  int Count = 0;
+  TRect Box;
+};
+TInk Ink(TBitmap& B) {
+  TInk I;
   for (int y = 0; y < B.GetHeight(); ++y)
-    for (int x = 0; x < B.GetWidth(); ++x)
-      if (B.GetCanvas().GetPixels(x, y) != clWhite) {
-        R.Left = std::min(R.Left, x);
-        R.Top = std::min(R.Top, y);
-        R.Right = std::max(R.Right, x + 1);
-        R.Bottom = std::max(R.Bottom, y + 1);
-      }
-  return R.Left == INT32_MAX ? TRect{} : R;
-}
-
-int InkCount(TBitmap& B) {
-  int N = 0;
-  for (int y = 0; y < B.GetHeight(); ++y)
-    for (int x = 0; x < B.GetWidth(); ++x)
-      N += B.GetCanvas().GetPixels(x, y) != clWhite;
-  return N;
+    for (int x = 0; x < B.GetWidth(); ++x) {
+      if (B.GetCanvas().GetPixels(x, y) == clWhite) continue;
+      I.Box = I.Count++ == 0 ? Rect(x, y, x + 1, y + 1)
+                             : Rect(std::min(I.Box.Left, x), std::min(I.Box.Top, y),
+                                    std::max(I.Box.Right, x + 1), y + 1);
+    }
+  return I;
 }
 
 struct TPixel {
@@ -209,7 +205,7 @@ TEST(LandMarkDraw, SymbolsPaintTheirTellingPixels) {
     DrawLandMarkSymbolOnCanvas(B.GetCanvas(), 20, 20, C.Kind, FG, BG, C.Size, C.Direction, C.Length,
                                C.Transparent);
     if (C.Count >= 0) {
-      EXPECT_EQ(InkCount(B), C.Count) << C.Name;
+      EXPECT_EQ(Ink(B).Count, C.Count) << C.Name;
     }
     for (const TPixel& P : C.Pixels) {
       const TColor Got = B.GetCanvas().GetPixels(P.X, P.Y);
@@ -237,7 +233,7 @@ TEST(LandMarkDraw, HugeSymbolsStayBoundedAndInShape) {
   TBitmap B(41, 41, pf24bit);
   TCanvas& C = B.GetCanvas();
   DrawLandMarkSymbolOnCanvas(C, 20, 20, lmCircle, FG, BG, INT32_MAX, 0, 0, false);
-  EXPECT_EQ(Inked(B), Rect(0, 0, 41, 41));
+  EXPECT_EQ(Ink(B).Box, Rect(0, 0, 41, 41));
   EXPECT_EQ(C.GetPixels(0, 40), BG);
   // Both diagonals of a huge cross still run through the landmark at 45 degrees.
   DrawLandMarkSymbolOnCanvas(C, 20, 20, lmCross, FG, BG, INT32_MAX, 0, 0, true);
@@ -282,7 +278,7 @@ TEST(LandMarkDraw, CaptionPlacement) {
       const int32_t Ht = B.GetCanvas().TextHeight("Gipfel 42");
       ASSERT_GT(W, 20);
       const int L = X + 3 - F[H] * (W / 2), T = Y + 8 - int(V) * (Ht / 2);
-      EXPECT_EQ(Inked(B), Rect(L, T, L + W, T + Ht)) << int(H) << "," << int(V);
+      EXPECT_EQ(Ink(B).Box, Rect(L, T, L + W, T + Ht)) << int(H) << "," << int(V);
       EXPECT_EQ(B.GetCanvas().GetPixels(L, T), BG);
     }
 }
@@ -292,10 +288,10 @@ TEST(LandMarkDraw, CaptionBoxTurningAndRefusals) {
   // Transparent: ink only, no box.
   TBitmap T(220, 140, pf24bit);
   DrawLandMarkCaption(T.GetCanvas(), X, Y, Caption("Gipfel", lmhCenter, lmvTop, 0, true));
-  const TRect Ink = Inked(T);
-  EXPECT_FALSE(Ink.IsEmpty());
-  for (int y = Ink.Top; y < Ink.Bottom; ++y)
-    for (int x = Ink.Left; x < Ink.Right; ++x)
+  const TRect Box = Ink(T).Box;
+  EXPECT_FALSE(Box.IsEmpty());
+  for (int y = Box.Top; y < Box.Bottom; ++y)
+    for (int x = Box.Left; x < Box.Right; ++x)
       ASSERT_NE(T.GetCanvas().GetPixels(x, y), BG);
 
   // Turned 90 degrees, right-justified, top: the text starts its width below
@@ -311,12 +307,12 @@ TEST(LandMarkDraw, CaptionBoxTurningAndRefusals) {
   EXPECT_EQ(Log.lfQuality, ANTIALIASED_QUALITY);
   const int32_t W = R.GetCanvas().TextWidth("Gipfel 42"),
                 Ht = R.GetCanvas().TextHeight("Gipfel 42");
-  EXPECT_EQ(Inked(R), Rect(X, Y + 2 * (W / 2) - W, X + Ht, Y + 2 * (W / 2)));
+  EXPECT_EQ(Ink(R).Box, Rect(X, Y + 2 * (W / 2) - W, X + Ht, Y + 2 * (W / 2)));
   // The glyphs' ink: "G" near the bottom, "2" near the anchor.
   TBitmap RT(220, 140, pf24bit);
   Up.Transparent = true;
   DrawLandMarkCaption(RT.GetCanvas(), X, Y, Up);
-  const TRect RInk = Inked(RT);
+  const TRect RInk = Ink(RT).Box;
   EXPECT_GE(RInk.Left, X);
   EXPECT_LE(RInk.Right, X + Ht);
   EXPECT_LE(RInk.Bottom, Y + W);
@@ -330,7 +326,7 @@ TEST(LandMarkDraw, CaptionBoxTurningAndRefusals) {
         Caption("", lmhLeft, lmvTop, 0, false)}) {
     TBitmap N(220, 140, pf24bit);
     DrawLandMarkCaption(N.GetCanvas(), X, Y, C);
-    EXPECT_TRUE(Inked(N).IsEmpty());
+    EXPECT_TRUE(Ink(N).Box.IsEmpty());
   }
 
   // Hostile sizes, directions and offsets finish with a bounded face.
@@ -347,7 +343,7 @@ TEST(LandMarkDraw, CaptionBoxTurningAndRefusals) {
       C.VAlignment = lmvTop;
       DrawLandMarkCaption(H.GetCanvas(), 10, 10, C);
       EXPECT_LT(H.GetCanvas().TextHeight("W"), 2000) << Size;
-      EXPECT_FALSE(Inked(H).IsEmpty()) << Size << "," << Dir;
+      EXPECT_FALSE(Ink(H).Box.IsEmpty()) << Size << "," << Dir;
       if (Dir == 0) {
         EXPECT_NE(H.GetCanvas().GetPixels(10, 18), clWhite) << Size; // the box's corner
       }
