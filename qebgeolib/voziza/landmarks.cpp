@@ -25,9 +25,3 @@ TLandMark DefaultLandMark() {
 }
 
 } // namespace qeb
-// TEMPORARY until the drawing lands
-namespace qeb {
-void DrawLandMarkSymbolOnCanvas(TCanvas&, int32_t, int32_t, TLandMarkElement, TColor, TColor,
-                                int32_t, int32_t, int32_t, bool) {}
-void DrawLandMarkCaption(TCanvas&, int32_t, int32_t, const TLMTextProperties&) {}
-} // namespace qeb

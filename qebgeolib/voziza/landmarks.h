@@ -121,8 +121,11 @@ using TDrawLandMarkEvent = std::function<void(TObject* Sender, bool& Handled, TC
                                               const TPoint& APoint, const TLandMark& LandMarkData)>;
 
 // Draws one symbol centred on (X, Y). It leaves the canvas's pen colour,
-// brush colour and brush style as it set them. Sizes and lengths anywhere in
-// the 32-bit range are safe (everything is clipped to the canvas).
+// brush colour and brush style as it set them (the colour before the style,
+// so a clear brush turns solid for the filled kinds). Sizes and lengths
+// anywhere in the 32-bit range are safe and cost only the visible pixels;
+// lines keep their slope beyond that range, while the box of a square or
+// circle is clamped into it.
 void DrawLandMarkSymbolOnCanvas(TCanvas& Canvas, int32_t X, int32_t Y, TLandMarkElement Kind,
                                 TColor ColorFG, TColor ColorBG, int32_t Size, int32_t Direction,
                                 int32_t Length, bool Transparent);

@@ -176,6 +176,10 @@ bool EllipseRow(int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t Y, int64
   return true;
 }
 
+int32_t ClampToInt32(double V) {
+  return int32_t(std::clamp(std::round(V), double(INT32_MIN), double(INT32_MAX)));
+}
+
 } // namespace
 
 TCanvas::TCanvas(TBitmap* Surface)
@@ -414,38 +418,51 @@ void TCanvas::Polyline(std::span<const TPoint> Points) {
     Segment(Points[i - 1].X, Points[i - 1].Y, Points[i].X, Points[i].Y);
 }
 
+// Row y crosses edge A-B when it lies in [min, max) of the edge's rows, and
+// pixel x is in when left crossing <= x < right crossing, for samples taken
+// at (x, y), or at (x + 1/2, y + 1/2) with AtCentres. The crossings are
+// worked out exactly in doubled units, so vertices far outside the bitmap
+// give the same pixels as near ones; only rows of the bitmap are visited.
+void TCanvas::FillPolygon(std::span<const TPoint> Points, bool AtCentres, const TRop2& Fill) {
+  const int32_t W = FSurface->GetWidth(), H = FSurface->GetHeight();
+  const int64_t S = AtCentres ? 1 : 0;
+  int64_t Top = INT64_MAX, Bottom = INT64_MIN;
+  for (const TPoint& P : Points) {
+    Top = std::min<int64_t>(Top, P.Y);
+    Bottom = std::max<int64_t>(Bottom, P.Y);
+  }
+  const int64_t Y0 = std::max<int64_t>(Top, 0), Y1 = std::min<int64_t>(Bottom, H);
+  const std::size_t N = Points.size();
+  for (int64_t Y = Y0; Y < Y1; ++Y) {
+    const int64_t Y2 = 2 * Y + S;
+    FCrossings.clear();
+    for (std::size_t i = 0; i < N; ++i) {
+      const TPoint& A = Points[i];
+      const TPoint& B = Points[(i + 1) % N];
+      if (A.Y == B.Y) continue;
+      if (Y2 < 2 * int64_t(std::min(A.Y, B.Y)) || Y2 >= 2 * int64_t(std::max(A.Y, B.Y))) continue;
+      // First pixel right of the crossing: ceil(((2 AX - S) D + (Y2 - 2 AY) DX) / 2D).
+      int64_t D = int64_t(B.Y) - A.Y, DX = int64_t(B.X) - A.X;
+      if (D < 0) {
+        D = -D;
+        DX = -DX;
+      }
+      const Int128 Num = Int128(2 * int64_t(A.X) - S) * D + Int128(Y2 - 2 * int64_t(A.Y)) * DX;
+      const Int128 Den = Int128(2) * D;
+      Int128 Q = Num / Den;
+      if (Num > 0 && !(Num % Den == 0)) Q = Q + 1;
+      FCrossings.push_back(Q < -1 ? -1 : Q > Int128(W) + 1 ? int64_t(W) + 1 : int64_t(Q));
+    }
+    std::sort(FCrossings.begin(), FCrossings.end());
+    for (std::size_t k = 0; k + 1 < FCrossings.size(); k += 2)
+      PenSpan(int32_t(Y), FCrossings[k], FCrossings[k + 1], Fill);
+  }
+}
+
 void TCanvas::Polygon(std::span<const TPoint> Points) {
   if (Points.size() < 2) return;
-  const int32_t W = FSurface->GetWidth(), H = FSurface->GetHeight();
-  if (FBrush.GetStyle() != bsClear && Points.size() >= 3) {
-    const TRop2 Fill = MakeRop(FBrush.GetColor(), FPen.GetMode());
-    int64_t Top = INT64_MAX, Bottom = INT64_MIN;
-    for (const TPoint& P : Points) {
-      Top = std::min<int64_t>(Top, P.Y);
-      Bottom = std::max<int64_t>(Bottom, P.Y);
-    }
-    const int64_t Y0 = std::max<int64_t>(Top, 0), Y1 = std::min<int64_t>(Bottom, H);
-    const std::size_t N = Points.size();
-    for (int64_t Y = Y0; Y < Y1; ++Y) {
-      const double YC = double(Y) + 0.5;
-      FCrossings.clear();
-      for (std::size_t i = 0; i < N; ++i) {
-        const TPoint& A = Points[i];
-        const TPoint& B = Points[(i + 1) % N];
-        if (A.Y == B.Y) continue;
-        const double AY = A.Y, BY = B.Y;
-        if (YC < std::min(AY, BY) || YC > std::max(AY, BY)) continue;
-        FCrossings.push_back(double(A.X) + (YC - AY) * (double(B.X) - double(A.X)) / (BY - AY));
-      }
-      std::sort(FCrossings.begin(), FCrossings.end());
-      for (std::size_t k = 0; k + 1 < FCrossings.size(); k += 2) {
-        // Pixel x is inside when its centre x + 0.5 lies in [left, right).
-        const double L = std::clamp(std::ceil(FCrossings[k] - 0.5), -1.0, double(W) + 1);
-        const double R = std::clamp(std::ceil(FCrossings[k + 1] - 0.5), -1.0, double(W) + 1);
-        PenSpan(int32_t(Y), int64_t(L), int64_t(R), Fill);
-      }
-    }
-  }
+  if (FBrush.GetStyle() != bsClear && Points.size() >= 3)
+    FillPolygon(Points, false, MakeRop(FBrush.GetColor(), FPen.GetMode()));
   FDashPos = 0;
   const std::size_t N = Points.size();
   for (std::size_t i = 0; i < N; ++i) {
@@ -576,19 +593,15 @@ void TCanvas::TextOut(int32_t X, int32_t Y, std::string_view Text) {
       for (int64_t Row = YA; Row < YB; ++Row)
         PenSpan(int32_t(Row), X, int64_t(X) + Size.cx, Rop);
     } else {
-      // The turned box as a polygon, filled without outline.
+      // The turned box sampled at pixel centres, as the glyph coverage is.
       const double A = Face->Escapement() * (3.14159265358979323846 / 1800.0);
       const double C = std::cos(A), S = std::sin(A);
       auto Corner = [&](double U, double V) { // U along the baseline, V downwards
-        return TPoint{int32_t(std::lround(X + U * C + V * S)),
-                      int32_t(std::lround(Y - U * S + V * C))};
+        return TPoint{ClampToInt32(X + U * C + V * S), ClampToInt32(Y - U * S + V * C)};
       };
       const TPoint Box[4] = {Corner(0, 0), Corner(Size.cx, 0), Corner(Size.cx, Size.cy),
                              Corner(0, Size.cy)};
-      const TCanvasStateSaver Saved(*this);
-      FPen.SetStyle(psClear);
-      FPen.SetMode(pmCopy);
-      Polygon(Box);
+      FillPolygon(Box, true, Rop);
     }
   }
   Face->Draw(*FSurface, X, Y, Text, ColorToRGB(FFont.GetColor()));

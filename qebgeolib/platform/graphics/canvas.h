@@ -62,10 +62,13 @@ struct TSize {
 //   order); the outline is drawn with the pen, the inside filled with the
 //   brush unless the brush is clear. Pens wider than 1 are centred on that
 //   outline (psInsideFrame keeps them inside).
-// - Polygon: filled with the brush by the even-odd rule (pixels whose centre
-//   lies inside), then outlined like a closed Polyline, so its outline
-//   passes through every vertex. Fill and outline are separate passes, so
-//   with pmXor the pixels they share are inverted twice.
+// - Polygon: filled with the brush by the even-odd rule, then outlined like
+//   a closed Polyline, so its outline passes through every vertex. Pixel
+//   (x, y) is sampled at its own position, and left and top edges count as
+//   inside: row y crosses an edge when min(y) <= y < max(y) of its ends,
+//   and x is filled when left crossing <= x < right crossing. So the fill
+//   never leaves the outline, and polygons sharing an edge do not overlap. Fill and outline are
+//   separate passes, so with pmXor the pixels they share are inverted twice.
 // - The pen mode applies to pen and brush pixels of LineTo, Polyline,
 //   Rectangle, Ellipse and Polygon; FillRect, FrameRect, text and Pixels
 //   always copy.
@@ -157,6 +160,7 @@ private:
   void WideSegment(int64_t X0, int64_t Y0, int64_t X1, int64_t Y1);
   void Segment(int64_t X0, int64_t Y0, int64_t X1, int64_t Y1);
   void PenSpan(int32_t Y, int64_t X0, int64_t X1, const TRop2& Rop);
+  void FillPolygon(std::span<const TPoint> Points, bool AtCentres, const TRop2& Fill);
   // Width of the outline of closed figures; 0 for psClear.
   int32_t OutlineWidth() const;
 
@@ -168,7 +172,7 @@ private:
   TCopyMode FCopyMode = cmSrcCopy;
   TStretchBltMode FStretchMode = sbmColorOnColor;
   int32_t FDashPos = 0; // position in the dash pattern
-  std::vector<double> FCrossings;
+  std::vector<int64_t> FCrossings;
   std::unique_ptr<detail::TStretchScratch> FScratch; // work memory of block copies
 };
 

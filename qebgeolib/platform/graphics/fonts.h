@@ -27,6 +27,10 @@ class TBitmap;
 // used instead, so an unknown name always gives the same face. A bold or
 // italic style the file lacks is synthesised. Without any usable font,
 // text measures 0 wide and draws nothing.
+//
+// Size: the em size is kept within 1 to 1024 pixels whatever the height
+// asks (a point size of 2^31 - 1 or a negative one included), so no
+// description makes glyph bitmaps of unbounded size.
 class TFontFace {
 public:
   static std::shared_ptr<TFontFace> Get(const TLogFont& Log);

@@ -197,6 +197,58 @@ TEST(Canvas, PolygonsFillByEvenOddAndOutlineEveryVertex) {
   EXPECT_EQ(L.GetCanvas().GetPenPos(), Point(4, 2));
 }
 
+// The fill is sampled at each pixel's own position with left and top edges
+// inside, so it meets the outline from within on sloped edges of every
+// direction: along every row and column the painted pixels form one run
+// that starts and ends in the pen colour.
+TEST(Canvas, PolygonFillMeetsItsOutlineOnEverySlope) {
+  const std::vector<std::vector<TPoint>> Shapes = {
+      {{50, 10}, {60, 20}, {50, 30}, {40, 20}}, // diamond
+      {{30, 3}, {52, 37}, {6, 30}},             // pointing up
+      {{5, 4}, {55, 9}, {27, 38}},              // pointing down
+      {{3, 21}, {57, 2}, {44, 38}},             // pointing left
+      {{58, 17}, {2, 3}, {13, 36}},             // pointing right
+  };
+  for (const auto& Shape : Shapes) {
+    TBitmap B(64, 40);
+    TCanvas& C = B.GetCanvas();
+    C.GetBrush().SetColor(clRed);
+    C.Polygon(Shape);
+    int Red = 0;
+    auto CheckRun = [&](int N, auto Pixel, const char* What, int Index) {
+      int First = -1, Last = -1;
+      for (int i = 0; i < N; ++i)
+        if (Pixel(i) != clWhite) {
+          if (First < 0) First = i;
+          Last = i;
+        }
+      if (First < 0) return;
+      EXPECT_EQ(Pixel(First), clBlack) << What << Index << " at " << First;
+      EXPECT_EQ(Pixel(Last), clBlack) << What << Index << " at " << Last;
+      for (int i = First; i <= Last; ++i) {
+        ASSERT_NE(Pixel(i), clWhite) << What << Index << " gap at " << i;
+        Red += Pixel(i) == clRed;
+      }
+    };
+    for (int y = 0; y < 40; ++y)
+      CheckRun(
+          64, [&](int x) { return C.GetPixels(x, y); }, "row ", y);
+    for (int x = 0; x < 64; ++x)
+      CheckRun(
+          40, [&](int y) { return C.GetPixels(x, y); }, "column ", x);
+    EXPECT_GT(Red, 100) << Shape[0].X;
+  }
+  // The diamond's telling pixels: outside its upper left edge, inside its
+  // lower right one.
+  TBitmap D(64, 40);
+  D.GetCanvas().GetBrush().SetColor(clRed);
+  D.GetCanvas().Polygon(Shapes[0]);
+  EXPECT_EQ(D.GetCanvas().GetPixels(49, 10), clWhite);
+  EXPECT_EQ(D.GetCanvas().GetPixels(50, 11), clRed);
+  EXPECT_EQ(D.GetCanvas().GetPixels(59, 21), clBlack);
+  EXPECT_EQ(D.GetCanvas().GetPixels(58, 21), clRed);
+}
+
 TEST(Canvas, XorTwiceRestoresAndPenModes) {
   for (TPixelFormat F : {pf4bit, pf8bit, pf15bit, pf24bit, pf32bit}) {
     TBitmap B(40, 30, F), Orig(40, 30, F);
