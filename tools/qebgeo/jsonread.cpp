@@ -179,9 +179,9 @@ private:
     double X = 0;
     const auto R = std::from_chars(FText.data() + Start, FText.data() + FPos, X);
     if (R.ec != std::errc() || !std::isfinite(X)) {
+      const std::string Text(FText.substr(Start, FPos - Start));
       FPos = Start;
-      Fail("the number " + std::string(FText.substr(Start, FPos - Start)) +
-           " lies outside the range of a double");
+      Fail("the number " + Text + " lies outside the range of a double");
     }
     return X;
   }
