@@ -2,15 +2,21 @@
 // the user pans, zooms (wheel, zoom box, drag zoom) and selects on; the
 // position under a click shows in the panel. Give a calibration file as the
 // argument, or none for the world map of the xplanet-images package
-// calibrated from its corners.
+// calibrated from its corners. The landmarks come from the landmark file
+// given as the second argument, else from the one `qebgeo demo` writes
+// (qebgeo-demo-maps/world-landmarks.xml: capitals and time-zone cities), else
+// the capitals of the country table; a left click on a landmark highlights it.
 #include <QApplication>
 #include <QWidget>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bindings/qt/qthost.h"
 #include "qebgeolib/companion/mathlib/math1.h"
+#include "qebgeolib/geobasics/countries.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/platform/controls/stdctrls.h"
 #include "qebgeolib/voziza/view.h"
 
@@ -42,6 +48,12 @@ int main(int argc, char** argv) {
     Map->AddCalibPoint(-90, -180, 0, H);
     Map->AddCalibPoint(-90, 180, W, H);
   }
+  const std::string Landmarks = argc > 2 ? argv[2] : "qebgeo-demo-maps/world-landmarks.xml";
+  if (!FileExists(Landmarks) || !Map->LoadLandMarks(Landmarks, "")) {
+    for (const TCountryData& C : CountryData)
+      if (C.Capital.Length() > 0)
+        Map->AddLandMark(C.CapLat, C.CapLong, C.CapAlt, C.Capital.ToString(), 7, 0x00000080);
+  }
   Map->SetGratLineDist(15);
   Map->SetShowGrat(sgLines);
   Map->ZoomFitPage();
@@ -72,9 +84,23 @@ int main(int argc, char** argv) {
   Fit->SetCaption("Fit");
   Fit->SetOnClick([Map](TObject*) { Map->ZoomFitPage(); });
 
-  // The position of every click in the panel's caption.
-  Map->SetOnMouseDown([Map, Bar](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+  // The position of every click in the panel's caption; a left click within
+  // a few pixels of a landmark highlights it.
+  Map->SetOnMouseDown([Map, Bar](TObject*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
     const double Lat = Map->GetLastMClickLatitude(), Long = Map->GetLastMClickLongitude();
+    if (Button == mbLeft) {
+      const int32_t Near = Map->FindLandMark(Lat, Long, -1);
+      int32_t PX = 0, PY = 0;
+      bool Hit = false;
+      if (Near > 0) {
+        const TLandMark& LM = Map->GetLandMarkData(Near);
+        if (Map->CalcPixelCoords(LM.Latitude, LM.Longitude, PX, PY)) {
+          const TPoint P = Map->MapImageToControl({PX, PY});
+          Hit = std::abs(P.X - X) <= 5 && std::abs(P.Y - Y) <= 5;
+        }
+      }
+      Map->SetHighLightLandMark(Hit ? Near : 0);
+    }
     Bar->SetCaption("                                       " + DegreeToStr(Lat, dfDegMin, 1) +
                     (Lat < 0 ? " S  " : " N  ") + DegreeToStr(Long, dfDegMin, 1) +
                     (Long < 0 ? " W" : " E"));

@@ -11,6 +11,8 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # the public-domain world map the demo and the map tests render
   xplanet-images
+  # the time-zone cities the demo marks on it (zone1970.tab)
+  tzdata
   # Qt 6: the raster-engine peer of the graphics benchmarks and the Qt binding
   qt6-base-dev
   # a real X display for the Qt programs in the tests (xvfb-run)

@@ -35,6 +35,33 @@ head -c 1000 base.qebgds >damaged.qebgds
 for F in base.*; do cp "$F" "emptied${F#base}" && cp "$F" "stale${F#base}"; done
 : >emptied.qebgds
 : >stale.qebgi1
+# Landmark sets: one written by hand, GeoJSON damaged in every way the reader
+# must refuse, and one nested past any sane depth.
+{
+  printf '<gmlandmarks sig="QEBCSuite" vers="1.0" id="set">\r\n'
+  printf '<landmark lat="48.5" long="8.25" alti="-3" class="7" element="Spade" colorfg="80000005" id="A b" date="20240229235959" captext="Caption" capfst="1010" caphal="9"/>\r\n'
+  printf '<landmark lat="1e300" long="-1e300" class="2" element="Triangle" size="2147483647"/>\r\n'
+  printf '</gmlandmarks>\r\n'
+} >lm.xml
+"$Q" landmarks to-geojson lm.xml lm1.json >/dev/null && "$Q" landmarks from-geojson lm1.json lm2.xml >/dev/null &&
+  "$Q" landmarks to-geojson lm2.xml lm2.json >/dev/null && cmp -s lm1.json lm2.json ||
+  { echo "FAILED: xml -> geojson -> xml -> geojson changed the landmarks"; exit 1; }
+# Every field, spelled as documented.
+grep -Eq '"time": "2024-02-29T23:59:59".*"color": "0x80000005".*"captionStyle": \["bold", "underline"\].*"captionHAlign": 9' lm1.json ||
+  { echo "FAILED: the GeoJSON fields are not spelled as documented"; exit 1; }
+Fc='{"type":"FeatureCollection","features":['
+Pt='{"type":"Feature","geometry":{"type":"Point","coordinates":[8,48]}'
+for J in "notjson:{" "notfc:{\"type\":\"Feature\"}" "trailing:$Fc]}x" "deep:$(printf '[%.0s' {1..100000})" "nan:$Fc$Pt,\"properties\":{\"size\":NaN}}]}" \
+  "huge:$Fc{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1e999,0]}}]}" \
+  "long:$Fc{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1$(printf '0%.0s' {1..50}),0]}}]}" \
+  "toobig:$Fc$Pt,\"properties\":{\"size\":3e9}}]}" "line:$Fc{\"type\":\"Feature\",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[]}}]}" \
+  "dup:$Fc$Pt,\"properties\":{\"tag\":1,\"tag\":2}}]}" "colour:$Fc$Pt,\"properties\":{\"color\":\"red\"}}]}" \
+  "time:$Fc$Pt,\"properties\":{\"time\":\"2023-02-29T00:00:00\"}}]}" \
+  "ident:$Fc$Pt,\"properties\":{\"identifier\":\"\\u4e2d\"}}]}" "utf8:$Fc$Pt,\"properties\":{\"caption\":\"\xc3\"}}]}" \
+  "ok:$Fc$Pt,\"properties\":{\"caption\":\"Z\\u00fcrich\",\"kind\":\"circle\",\"other\":[1,{}]}}]}"; do
+  printf '%b' "${J#*:}" >"${J%%:*}.json"
+done
+head -c 40000000 /dev/zero | tr '\0' ' ' >big.json
 
 # ---- Cases: exit code | pattern | command.
 Cases=(
@@ -91,6 +118,38 @@ Cases=(
   "0|rebuilt in memory, written with the next change|db info stale"
   "1|no datum matches \"\.\*\"|datums .*"
   "0|o.png: 8 x 8 pixels, map 4 x 2|render points.xml o.png --size 8 8"
+  # Landmark files and GeoJSON.
+  "0|^1  48\.500000 8\.250000  class 7  Spade  \"A b\"  \"Caption\"|landmarks list lm.xml set"
+  "0|^1  48\.500000|landmarks nearest lm.xml 48 8 7"
+  "1|no landmark of class 3|landmarks nearest lm.xml 48 8 3"
+  "2|the class must lie in -1\.\.255|landmarks nearest lm.xml 48 8 256"
+  "1|no landmarks \"nosuch\" in \"lm.xml\"|landmarks list lm.xml nosuch"
+  "1|no landmarks in \"empty.txt\"|landmarks list empty.txt"
+  "1|\"fifo\": not a regular file \(a FIFO\)|landmarks to-geojson fifo o.json"
+  "1|\"/dev/zero\": not a regular file|landmarks from-geojson /dev/zero o.xml"
+  "1|the output \"lm.xml\" is the input file|landmarks to-geojson lm.xml lm.xml"
+  "1|Cannot write file \"/dev/full\"|landmarks from-geojson ok.json /dev/full"
+  "1|cannot write \"/dev/full\"|landmarks to-geojson lm.xml /dev/full"
+  "1|line 1, column 2: expected a member name|landmarks from-geojson notjson.json o.xml"
+  "1|text after the end of the value|landmarks from-geojson trailing.json o.xml"
+  "1|nested deeper than 16 levels|landmarks from-geojson deep.json o.xml"
+  "1|column 129: unexpected character|landmarks from-geojson nan.json o.xml"
+  "1|the number 1e999 lies outside the range of a double|landmarks from-geojson huge.json o.xml"
+  "1|a number longer than 40 characters|landmarks from-geojson long.json o.xml"
+  "1|feature 1, property \"size\": expected a whole number in -2147483648\.\.2147483647|landmarks from-geojson toobig.json o.xml"
+  "1|feature 1: the geometry is not a Point|landmarks from-geojson line.json o.xml"
+  "1|the member \"tag\" appears twice|landmarks from-geojson dup.json o.xml"
+  "1|expected a colour \"#RRGGBB\"|landmarks from-geojson colour.json o.xml"
+  "1|expected a time YYYY-MM-DDTHH:MM:SS, found \"2023-02-29|landmarks from-geojson time.json o.xml"
+  "1|holds characters outside Windows-1252|landmarks from-geojson ident.json o.xml"
+  "1|not valid UTF-8|landmarks from-geojson utf8.json o.xml"
+  "1|is larger than 33554432 bytes|landmarks from-geojson big.json o.xml"
+  "1|is not a GeoJSON FeatureCollection|landmarks from-geojson notfc.json o.xml"
+  "0|wrote 1 landmarks to o.xml|landmarks from-geojson ok.json o.xml"
+  "0|^1  48\.000000 8\.000000  class 0  Circle  \"\"  \"Z.rich\"|landmarks list o.xml"
+  "0|lm.png: 64 x 64 pixels|render points.xml lm.png --size 64 64 --landmarks lm.xml --highlight 2"
+  "2|the highlighted landmark must lie in 0\.\.2|render points.xml o.png --landmarks lm.xml --highlight 3"
+  "2|highlighted landmark: not an integer: \"99999999999\"|render points.xml o.png --landmarks lm.xml --highlight 99999999999"
 )
 
 Passed=0 Failed=0

@@ -9,7 +9,8 @@ namespace {
 class TQtEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
-    // ctest sets the offscreen platform; a direct run gets it here.
+    // ctest sets the platform (xcb under xvfb-run, else offscreen); a direct
+    // run without a choice gets offscreen here.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     App = std::make_unique<QApplication>(Argc, Argv);
   }

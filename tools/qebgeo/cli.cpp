@@ -134,6 +134,7 @@ void CmdDemo(TArgs A) {
   DemoDb();
   DemoCalib();
   DemoView();
+  DemoLandmarks();
 }
 
 const std::vector<TCommand>& Commands() {
@@ -143,6 +144,7 @@ const std::vector<TCommand>& Commands() {
     AddDbCommands(L);
     AddCalibCommands(L);
     AddViewCommands(L);
+    AddLandmarkCommands(L);
     return L;
   }();
   return List;

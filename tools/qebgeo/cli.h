@@ -15,6 +15,10 @@
 
 #include "qebgeolib/geobasics/ellipsoids.h"
 
+namespace qeb {
+class TVozIza;
+}
+
 namespace qeb::cli {
 
 using TArgs = std::span<const std::string_view>;
@@ -78,5 +82,11 @@ void AddCalibCommands(std::vector<TCommand>& List);
 void DemoCalib();
 void AddViewCommands(std::vector<TCommand>& List);
 void DemoView();
+void AddLandmarkCommands(std::vector<TCommand>& List);
+void DemoLandmarks();
+
+// Loads the landmark set Id (the first set when empty) of File into V; raises
+// with the reason when the file cannot be read or holds no such set.
+void LoadLandMarkSet(TVozIza& V, const std::string& File, const std::string& Id);
 
 } // namespace qeb::cli

@@ -14,6 +14,7 @@
 #include "qebgeolib/geodb/geodb.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
+#include "tools/qebgeo/jsonread.h"
 #include "tools/qebgeo/numtext.h"
 
 namespace qeb::cli {
@@ -204,23 +205,6 @@ void CmdBox(TArgs A) {
   std::cout << Found.size() << " items\n";
 }
 
-std::string JsonText(std::string_view S) {
-  std::string R = "\"";
-  for (unsigned char C : S) {
-    if (C == '"' || C == '\\') {
-      R += '\\';
-      R += static_cast<char>(C);
-    } else if (C < 0x20) {
-      char Buf[8];
-      std::snprintf(Buf, sizeof Buf, "\\u%04x", C);
-      R += Buf;
-    } else {
-      R += static_cast<char>(C);
-    }
-  }
-  return R + '"';
-}
-
 // The position as a JSON array; false when a coordinate is not finite, which JSON cannot
 // spell.
 bool Position(TSCoords P, std::string& Out) {
@@ -286,8 +270,8 @@ void CmdGeoJson(TArgs A) {
     }
     Out << (Written++ ? ",\n" : "\n") << "{\"type\": \"Feature\", \"geometry\": " << Geometry
         << ", \"properties\": {\"entry\": " << E << ", \"id\": " << D.ItemId
-        << ", \"kind\": " << JsonText(KindName(D.ItemKind))
-        << ", \"name\": " << JsonText(D.Name.ToString()) << "}}";
+        << ", \"kind\": " << JsonString(KindName(D.ItemKind))
+        << ", \"name\": " << JsonString(D.Name.ToString()) << "}}";
   }
   Out << "\n]}\n";
   if (A.size() > 1) {

@@ -93,6 +93,8 @@ void CmdRender(TArgs A) {
   TShowGrat Grat = sgLines;
   double Dist = 0;
   bool AntiAlias = true, Fit = false;
+  std::string LmFile, LmId;
+  int32_t Highlight = 0;
   for (std::size_t K = 2; K < A.size(); ++K) {
     auto Value = [&](const char* What) {
       if (++K >= A.size()) throw EUsage(std::string(What) + " needs a value");
@@ -119,6 +121,12 @@ void CmdRender(TArgs A) {
       // 0 lets the control choose; it draws lines at most 60 degrees apart.
       Dist = InRange(ParseDouble(Value("--dist"), "graticule distance"), 0, 60,
                      "the graticule distance");
+    else if (A[K] == "--landmarks")
+      LmFile = std::string(Value("--landmarks"));
+    else if (A[K] == "--lmid")
+      LmId = std::string(Value("--lmid"));
+    else if (A[K] == "--highlight")
+      Highlight = ParseInt(Value("--highlight"), "highlighted landmark");
     else if (A[K] == "--noaa")
       AntiAlias = false;
     else
@@ -141,6 +149,16 @@ void CmdRender(TArgs A) {
   V.SetShowGrat(Grat);
   V.SetGratLineDist(Dist);
   V.SetAntiAlias(AntiAlias);
+  if (!LmFile.empty()) {
+    RefuseOutputOnInput(Out, {LmFile});
+    LoadLandMarkSet(V, LmFile, LmId);
+    if (Highlight < 0 || Highlight > V.GetNumLandMarks())
+      throw EUsage("the highlighted landmark must lie in 0.." +
+                   std::to_string(V.GetNumLandMarks()));
+    V.SetHighLightLandMark(Highlight);
+  } else if (Highlight != 0 || !LmId.empty()) {
+    throw EUsage("--highlight and --lmid go with --landmarks");
+  }
   V.SetSuppressPaint(false);
   SavePng(V, Out);
   std::cout << Out << ": " << W << " x " << H << " pixels, map " << V.GetMapImgWidth() << " x "
@@ -180,12 +198,13 @@ TPoint WorldPixel(double Lat, double Long) {
 } // namespace
 
 void AddViewCommands(std::vector<TCommand>& List) {
-  List.push_back({"render",
-                  "render CALFILE OUT.png [--id ID] [--mag M | --fit] [--at X Y] [--size W H] "
-                  "[--grat MODE] [--dist DEG] [--noaa]",
-                  "render a calibrated map to a PNG file (MODE none, points, lines, points+lines, "
-                  "utm, points+utm)",
-                  CmdRender});
+  List.push_back(
+      {"render",
+       "render CALFILE OUT.png [--id ID] [--mag M | --fit] [--at X Y] [--size W H] "
+       "[--grat MODE] [--dist DEG] [--noaa] [--landmarks FILE [--lmid ID] [--highlight N]]",
+       "render a calibrated map to a PNG file (MODE none, points, lines, points+lines, "
+       "utm, points+utm), with the landmarks of a landmark file",
+       CmdRender});
 }
 
 void DemoView() {
