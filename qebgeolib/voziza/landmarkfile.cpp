@@ -140,7 +140,9 @@ std::string LandMarkLine(const TLandMark& LM) {
 } // namespace
 
 bool TVozIza::ReadLandMarksFromOpenXMLFile(TTextFile& F, const std::string& DataID) {
-  const std::string Want = LowerCase(XMLAttributeText(DataID));
+  // Identifiers in headers are compared without their blanks at the ends;
+  // so is the one asked for, or a set saved under " a " could not be found.
+  const std::string Want = LowerCase(Trim(XMLAttributeText(DataID)));
   std::string Line;
   bool Found = false;
   while (!Found && F.ReadLn(Line)) {
