@@ -90,7 +90,7 @@ struct TDrawnSymbol {
 std::vector<TDrawnSymbol> DrawnSymbols(TBenchView& V) {
   std::vector<TDrawnSymbol> Out;
   V.SetOnDrawLandmark([&](TObject*, bool&, TCanvas&, const TPoint& P, const TLandMark& LM) {
-    if (P.X > 0 && P.X < ViewW && P.Y > 0 && P.Y < ViewH)
+    if (P.X > 0 && P.X < V.GetWidth() && P.Y > 0 && P.Y < V.GetHeight())
       Out.push_back({P.X, P.Y, LM.Caption.Text.ToString()});
   });
   V.Repaint();

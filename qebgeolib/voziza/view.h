@@ -344,11 +344,9 @@ public:
   int32_t GetNumLandMarks() const { return int32_t(FLandMarks.size()); }
   // The array's capacity in landmarks (1000 steps, see above).
   int32_t GetLandMarkCapacity() const { return FLMCapacity; }
-  // Index in 1..NumLandMarks (the caller's duty when reading; a write
-  // elsewhere is ignored). No event fires.
-  const TLandMark& GetLandMarkData(int32_t Index) const {
-    return FLandMarks[std::size_t(Index - 1)];
-  }
+  // Index in 1..NumLandMarks; reading elsewhere gives an all-zero landmark
+  // and a write elsewhere is ignored. No event fires.
+  const TLandMark& GetLandMarkData(int32_t Index) const;
   void SetLandMarkData(int32_t Index, const TLandMark& Value);
   bool GetLMClassVisible(uint8_t ClassFlag) const { return FLMClassVisible[ClassFlag]; }
   void SetLMClassVisible(uint8_t ClassFlag, bool Value);
@@ -618,8 +616,9 @@ protected:
   // The view an output operation is composing; null otherwise.
   const TViewPort* FComposing = nullptr;
 
-  // The landmark list: slots 1..NumLandMarks are FLandMarks[0..], whose
-  // storage is reserved to FLMCapacity (so FNumLandMarks is its size).
+  // The landmark list: slots 1..NumLandMarks are FLandMarks[0..] (so
+  // FNumLandMarks is its size); FLMCapacity is the list's capacity by the
+  // 1000-step rule, which the storage always holds.
   std::vector<TLandMark> FLandMarks;
   int32_t FLMCapacity = 0;
   TLandMark FDefaultLM = DefaultLandMark();

@@ -73,17 +73,26 @@ void TVozIza::ResetLandMarkList() {
   LandMarksChanged();
 }
 
+// The list's capacity grows in steps of 1000, but its storage grows by half
+// at a time where memory allows: a list of a million landmarks would
+// otherwise be moved a thousand times while it is read.
 void TVozIza::ReserveOneMoreLandMark() {
   const int64_t N = int64_t(FLandMarks.size()) + 1;
   if (N <= FLMCapacity) return;
   const int64_t Cap = ((N - 1) / kCapacityStep + 1) * kCapacityStep;
   if (Cap > INT32_MAX) LandMarkMemoryError();
-  try {
-    FLandMarks.reserve(std::size_t(Cap));
-  } catch (const std::bad_alloc&) {
-    LandMarkMemoryError();
-  } catch (const std::length_error&) {
-    LandMarkMemoryError();
+  if (std::size_t(Cap) > FLandMarks.capacity()) {
+    const std::size_t Ample =
+        std::max<std::size_t>(std::size_t(Cap), FLandMarks.capacity() * 3 / 2);
+    try {
+      FLandMarks.reserve(Ample);
+    } catch (const std::exception&) { // bad_alloc, length_error
+      try {
+        FLandMarks.reserve(std::size_t(Cap));
+      } catch (const std::exception&) {
+        LandMarkMemoryError();
+      }
+    }
   }
   FLMCapacity = int32_t(Cap);
 }
@@ -305,6 +314,11 @@ void TVozIza::RemoveAllLandMarks() {
 }
 
 // ---- Access.
+
+const TLandMark& TVozIza::GetLandMarkData(int32_t Index) const {
+  static const TLandMark None;
+  return Index >= 1 && Index <= GetNumLandMarks() ? FLandMarks[std::size_t(Index - 1)] : None;
+}
 
 void TVozIza::SetLandMarkData(int32_t Index, const TLandMark& Value) {
   if (Index < 1 || Index > GetNumLandMarks()) return;

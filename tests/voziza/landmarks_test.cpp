@@ -91,6 +91,8 @@ TEST(LandMarks, TemplateAndTheFieldsEachAdditionTakes) {
   EXPECT_EQ(V.GetLandMarkData(4).Time, 7);
   EXPECT_EQ(V.GetLandMarkData(5).SymbolProps, (TSymbolProperties{lmSpade, 3, 1, 2, true, 45, 6}));
   EXPECT_EQ(V.GetLandMarkData(5).Caption, T.Caption);
+  EXPECT_EQ(V.GetLandMarkData(6), TLandMark{});
+  EXPECT_EQ(V.GetLandMarkData(0), TLandMark{});
 }
 
 TEST(LandMarks, EventsRefusalsAndRepaints) {
