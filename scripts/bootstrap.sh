@@ -7,6 +7,9 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
+  # the Debian packages: cpack's dependency list comes from dpkg-shlibdeps,
+  # which reads the libraries' types with file
+  dpkg-dev file
   # image files and text of the graphics layer
   libjpeg62-turbo-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # the public-domain world map the demo and the map tests render

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what is missing, builds the
 # release preset (library, tools, tests, benchmarks) and the sanitizer preset
-# and runs every test in both, then builds the libFuzzer targets and gives
-# each a short run, and last builds the platform and database tests for 32
-# bits, runs them and checks that file sets written by either build are read
-# by the other.
+# and runs every test in both, checks the installed package and the Debian
+# packages made from the release build (scripts/check_package.sh), then builds
+# the libFuzzer targets and gives each a short run, and last builds the
+# platform and database tests for 32 bits, runs them and checks that file sets
+# written by either build are read by the other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,9 @@ for preset in release debug; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== package: install, consumers, Debian packages =="
+scripts/check_package.sh
 
 echo "== fuzz (short runs) =="
 cmake --preset fuzz >/dev/null
