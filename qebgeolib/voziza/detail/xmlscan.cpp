@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "qebgeolib/companion/mathlib/math1.h"
 #include "qebgeolib/platform/base/text.h"
 
 namespace qeb::detail {
@@ -151,6 +152,11 @@ std::string_view XMLAttributeValue(std::string_view Text, std::string_view Name,
     return Text.substr(Start, End == std::string_view::npos ? std::string_view::npos : End - Start);
   }
   return {};
+}
+
+uint32_t ReadXMLHex(std::string_view Text) {
+  int32_t Pos = 1;
+  return ScanHex(Text, Pos);
 }
 
 TXMLAttributes::TXMLAttributes(std::string_view Text) {

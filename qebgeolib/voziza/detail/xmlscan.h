@@ -86,6 +86,11 @@ inline std::string_view XMLAttributeValue(std::string_view Text, std::string_vie
   return XMLAttributeValue(Text, Name, Found);
 }
 
+// The value of a hexadecimal attribute (colours of the landmark and symbol
+// tags): ScanHex from the start of Text, so an empty or malformed value
+// gives 0.
+uint32_t ReadXMLHex(std::string_view Text);
+
 // The attributes of a landmark or symbol tag, read from the start of the
 // tag's attribute text as a sequence of name, '=', value. Blanks around a
 // name are dropped and names compare without regard to the case of ASCII
