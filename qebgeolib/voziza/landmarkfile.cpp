@@ -33,11 +33,6 @@ namespace {
 
 constexpr std::string_view DateFormat = "yyyymmddHHMMSS";
 
-TColor HexValue(std::string_view Text) {
-  int32_t Pos = 1;
-  return ScanHex(Text, Pos);
-}
-
 // The four flag characters bold, italic, underline, strike-out ("1" set).
 TFontStyles FontStylesFrom(std::string_view Flags) {
   static constexpr TFontStyle Bits[4] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
@@ -61,8 +56,8 @@ TLandMark LandMarkFromTag(std::string_view Attributes) {
   LM.ClassFlag = static_cast<uint8_t>(ReadXMLInt(A.Get("class")));
   LM.Tag = ReadXMLInt(A.Get("usertag"));
   TSymbolProperties& S = LM.SymbolProps;
-  S.FGColor = HexValue(A.Get("colorfg"));
-  S.BGColor = HexValue(A.Get("colorbg"));
+  S.FGColor = ReadXMLHex(A.Get("colorfg"));
+  S.BGColor = ReadXMLHex(A.Get("colorbg"));
   S.Size = ReadXMLInt(A.Get("size"));
   S.Transparent = XMLTrueValue(A.Get("transp"));
   S.Direction = ReadXMLInt(A.Get("dir"));
@@ -75,8 +70,8 @@ TLandMark LandMarkFromTag(std::string_view Attributes) {
   C.Text = TLMText::FromString(A.Get("captext"));
   C.Size = ReadXMLInt(A.Get("capsize"));
   C.FontName = A.Get("capfnm");
-  C.FGColor = HexValue(A.Get("capfgcol"));
-  C.BGColor = HexValue(A.Get("capbgcol"));
+  C.FGColor = ReadXMLHex(A.Get("capfgcol"));
+  C.BGColor = ReadXMLHex(A.Get("capbgcol"));
   C.Transparent = XMLTrueValue(A.Get("captransp"));
   C.Direction = ReadXMLInt(A.Get("capdir"));
   C.dx = ReadXMLInt(A.Get("capdx"));
