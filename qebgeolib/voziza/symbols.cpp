@@ -195,8 +195,11 @@ bool TSymbolRepository::ReadFromOpenXMLFile(TTextFile& F, const std::string& Dat
     case vztSymbol: {
       const TSymbol S = SymbolFromTag(Attributes);
       const int32_t N = FNEntries + 1;
-      // The array grows in steps of 1000; a failed step keeps what was read.
-      if (Size(N) > FSymbols.size()) FSymbols = NewTable(FSymbols, Size(FNEntries), Size(N) + 999);
+      // The array doubles: growing by a fixed step would copy the table once
+      // a step, which for a large file adds up to hours. A failed step keeps
+      // what was read.
+      if (Size(N) > FSymbols.size())
+        FSymbols = NewTable(FSymbols, Size(FNEntries), 2 * FSymbols.size() + InitialCapacity);
       FSymbols[Size(N - 1)] = S;
       FNEntries = N;
       break;
