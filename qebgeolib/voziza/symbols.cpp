@@ -6,7 +6,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "qebgeolib/companion/corelib/tagreader.h"
 #include "qebgeolib/companion/mathlib/math1.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/voziza/detail/xmlscan.h"
@@ -61,21 +60,12 @@ std::string SymbolLine(const TSymbol& S) {
   return L;
 }
 
-// Every field comes from its attribute; only the kind falls back to the
-// default symbol's.
 TSymbol SymbolFromTag(std::string_view AttributeText) {
   const TXMLAttributes A(AttributeText);
-  TSymbol S = DefaultSymbolRecord();
-  TSymbolProperties& P = S.Properties;
+  TSymbol S;
+  S.Properties = ReadXMLSymbolProperties(A);
   S.Category = ReadXMLInt(A.Get("category"));
   S.Name = TSymbolName::FromString(A.Get("name"));
-  P.FGColor = ReadXMLHex(A.Get("colorfg"));
-  P.BGColor = ReadXMLHex(A.Get("colorbg"));
-  P.Size = ReadXMLInt(A.Get("size"));
-  P.Transparent = XMLTrueValue(A.Get("transp"));
-  P.Direction = ReadXMLInt(A.Get("dir"));
-  P.Length = ReadXMLInt(A.Get("leng"));
-  P.Kind = LMTypeFromName(A.Get("element"), lmCross);
   return S;
 }
 
@@ -172,42 +162,21 @@ bool TSymbolRepository::LoadFromFile(const std::string& FName, const std::string
 }
 
 bool TSymbolRepository::ReadFromOpenXMLFile(TTextFile& F, const std::string& DataID) {
-  const std::string Want = LowerCase(XMLAttributeText(DataID));
-  std::string Line;
-  bool Found = false;
-  while (!Found && F.ReadLn(Line)) {
-    const std::string Low = LowerCase(Line);
-    Found = Low.find("<lmsymbols") != std::string::npos &&
-            Low.find("qebcsuite") != std::string::npos &&
-            (Want.empty() || Trim(XMLAttributeValue(Low, "id")) == Want);
-  }
-  if (!Found) return false;
-
-  FSymbols = NewTable({}, 0, InitialCapacity);
-  FNEntries = 0;
-  std::string Attributes, Content;
-  for (;;) {
-    switch (ReadNextTagInTextFile(F, VozIzaTagNames, VozIzaTagHigh, Attributes, Content)) {
-    case vztEndLmSymbols:
-    case vztEndVoziza:
-    case vztInvalidTag:
-      return true;
-    case vztSymbol: {
-      const TSymbol S = SymbolFromTag(Attributes);
-      const int32_t N = FNEntries + 1;
-      // The array doubles: growing by a fixed step would copy the table once
-      // a step, which for a large file adds up to hours. A failed step keeps
-      // what was read.
-      if (Size(N) > FSymbols.size())
-        FSymbols = NewTable(FSymbols, Size(FNEntries), 2 * FSymbols.size() + InitialCapacity);
-      FSymbols[Size(N - 1)] = S;
-      FNEntries = N;
-      break;
-    }
-    default:
-      break;
-    }
-  }
+  auto Begin = [this] {
+    FSymbols = NewTable({}, 0, InitialCapacity);
+    FNEntries = 0;
+  };
+  auto Append = [this](std::string_view Attributes) {
+    const TSymbol S = SymbolFromTag(Attributes);
+    // The array doubles: growing by a fixed step would copy the table once a
+    // step, which for a large file adds up to hours. A failed step keeps
+    // what was read.
+    if (Size(FNEntries) == FSymbols.size())
+      FSymbols = NewTable(FSymbols, Size(FNEntries), 2 * FSymbols.size() + InitialCapacity);
+    FSymbols[Size(FNEntries)] = S;
+    ++FNEntries;
+  };
+  return ReadXMLSet(F, vztLmSymbols, DataID, Begin, Append);
 }
 
 } // namespace qeb

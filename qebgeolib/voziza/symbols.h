@@ -44,12 +44,11 @@ TSymbol DefaultSymbolRecord();
 //   </lmsymbols>
 // in Windows-1252 with CR LF (in UTF-8 when the Windows-1252 bytes would
 // read as UTF-8, so that the names come back unchanged), replacing an
-// existing file only once the new one is completely on the disk. Attribute values cannot hold a double
-// quotation mark (the reader takes a value up to the next one), and the set
-// must stay one tag a line: in names and in the identifier a '"' is written
-// as an apostrophe (') and control characters as blanks, and the reader maps
-// a wanted identifier the same way, so every file read back finds its set.
-// A kind outside the enumeration is written as "Cross", which is what the
+// existing file only once the new one is completely on the disk. Attribute values cannot hold a
+// double quotation mark (the reader takes a value up to the next one), and the set must stay one
+// tag a line: in names and in the identifier a '"' is written as an apostrophe (') and control
+// characters as blanks, and the reader maps a wanted identifier the same way, so every file read
+// back finds its set. A kind outside the enumeration is written as "Cross", which is what the
 // reader makes of any name it does not know.
 class TSymbolRepository : public TComponent {
 public:
