@@ -18,7 +18,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "qebgeolib/companion/corelib/tagreader.h"
 #include "qebgeolib/companion/mathlib/math1.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/platform/base/textfile.h"
@@ -32,11 +31,6 @@ using namespace detail; // the internal pieces of this module
 namespace {
 
 constexpr std::string_view DateFormat = "yyyymmddHHMMSS";
-
-TColor HexValue(std::string_view Text) {
-  int32_t Pos = 1;
-  return ScanHex(Text, Pos);
-}
 
 // The four flag characters bold, italic, underline, strike-out ("1" set).
 TFontStyles FontStylesFrom(std::string_view Flags) {
@@ -60,14 +54,7 @@ TLandMark LandMarkFromTag(std::string_view Attributes) {
   LM.Altitude = ReadXMLFloat(A.Get("alti"), true, true);
   LM.ClassFlag = static_cast<uint8_t>(ReadXMLInt(A.Get("class")));
   LM.Tag = ReadXMLInt(A.Get("usertag"));
-  TSymbolProperties& S = LM.SymbolProps;
-  S.FGColor = HexValue(A.Get("colorfg"));
-  S.BGColor = HexValue(A.Get("colorbg"));
-  S.Size = ReadXMLInt(A.Get("size"));
-  S.Transparent = XMLTrueValue(A.Get("transp"));
-  S.Direction = ReadXMLInt(A.Get("dir"));
-  S.Length = ReadXMLInt(A.Get("leng"));
-  S.Kind = LMTypeFromName(A.Get("element"));
+  LM.SymbolProps = ReadXMLSymbolProperties(A);
   LM.Identifier = TLMIdentifier::FromString(A.Get("id"));
   int32_t Pos = 1;
   LM.Time = ScanDateTime(A.Get("date"), DateFormat, lgEnglish, Pos);
@@ -75,8 +62,8 @@ TLandMark LandMarkFromTag(std::string_view Attributes) {
   C.Text = TLMText::FromString(A.Get("captext"));
   C.Size = ReadXMLInt(A.Get("capsize"));
   C.FontName = A.Get("capfnm");
-  C.FGColor = HexValue(A.Get("capfgcol"));
-  C.BGColor = HexValue(A.Get("capbgcol"));
+  C.FGColor = ReadXMLHex(A.Get("capfgcol"));
+  C.BGColor = ReadXMLHex(A.Get("capbgcol"));
   C.Transparent = XMLTrueValue(A.Get("captransp"));
   C.Direction = ReadXMLInt(A.Get("capdir"));
   C.dx = ReadXMLInt(A.Get("capdx"));
@@ -140,33 +127,9 @@ std::string LandMarkLine(const TLandMark& LM) {
 } // namespace
 
 bool TVozIza::ReadLandMarksFromOpenXMLFile(TTextFile& F, const std::string& DataID) {
-  // Identifiers in headers are compared without their blanks at the ends;
-  // so is the one asked for, or a set saved under " a " could not be found.
-  const std::string Want = LowerCase(Trim(XMLAttributeText(DataID)));
-  std::string Line;
-  bool Found = false;
-  while (!Found && F.ReadLn(Line)) {
-    const std::string Low = LowerCase(Line);
-    Found = Low.find("<gmlandmarks") != std::string::npos &&
-            Low.find("qebcsuite") != std::string::npos &&
-            (Want.empty() || Want == Trim(XMLAttributeValue(Low, "id")));
-  }
-  if (!Found) return false;
-  ResetLandMarkList();
-  std::string Attributes, Content;
-  for (;;) {
-    switch (ReadNextTagInTextFile(F, VozIzaTagNames, VozIzaTagHigh, Attributes, Content)) {
-    case vztEndGmLandmarks:
-    case vztEndVoziza:
-    case vztInvalidTag:
-      return true;
-    case vztLandmark:
-      AppendLandMark(LandMarkFromTag(Attributes));
-      break;
-    default:
-      break;
-    }
-  }
+  return ReadXMLSet(
+      F, vztGmLandmarks, DataID, [this] { ResetLandMarkList(); },
+      [this](std::string_view Attributes) { AppendLandMark(LandMarkFromTag(Attributes)); });
 }
 
 bool TVozIza::LoadLandMarks(const std::string& FName, const std::string& DataID) {

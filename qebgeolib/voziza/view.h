@@ -135,6 +135,37 @@ public:
   // image file or Name reduces to nothing.
   bool RenameMapImg(const std::string& Name);
 
+  // ---- Generated maps: a blank image of Wid x Hgt pixels for a latitude
+  // and longitude box, calibrated to it, into which the host draws through
+  // OnDrawMapData (any callable; none is fine). Low and high bounds may come
+  // in either order, spacings of 0 or less become 1 degree, sizes below 100
+  // become 100; the callback gets the box and size so normalised. The grid:
+  // the drawing area inside a 30-pixel margin framed solid, a dotted frame
+  // 4 pixels outside it, dashed silver parallels and meridians every dLat
+  // and dLong degrees (from the multiple of the spacing next to the low
+  // bound toward zero), each labelled at both ends. Refused with
+  // EQEBVozIzaError before anything is drawn, written or changed: bounds or
+  // spacings that are not finite, equal low and high bounds, a spacing that
+  // gives more than 4096 lines, and a size above MaxMapImgPixels.
+  using TOnDrawMapDataEvent =
+      std::function<void(TObject* Sender, TCanvas& MapCanvas, double LatLow, double LongLow,
+                         double LatHigh, double LongHigh, int32_t Wid, int32_t Hgt)>;
+  // Writes the 4-bit image with its grid as <FName without extension>.bmp
+  // and its calibration (biquadratic, nine points on the drawing area, data
+  // identifier "QEB_voziza_caldata") as <...>.xml, each replacing an
+  // existing file only when complete, then loads the map from them. File
+  // errors raise EInOutError and leave the control as it was.
+  void CreateAndLoadEmptyMap(const std::string& FName, double LatLow, double LongLow,
+                             double LatHigh, double LongHigh, double dLat, double dLong,
+                             int32_t Wid, int32_t Hgt,
+                             const TOnDrawMapDataEvent& OnDrawMapData = nullptr);
+  // The same as a 24-bit picture named "$unknown$" with an equirectangular
+  // calibration, the grid only when ShowGrid; without it the whole image is
+  // the drawing area.
+  void CreateEmptyMapInMemory(double LatLow, double LongLow, double LatHigh, double LongHigh,
+                              double dLat, double dLong, int32_t Wid, int32_t Hgt, bool ShowGrid,
+                              const TOnDrawMapDataEvent& OnDrawMapData = nullptr);
+
   // ---- Appearance. Writers store the value and repaint when it changed.
   // Where reader and writer are spelled differently (ColorBackGnd with
   // SetColorBakGnd, ShowGraticule with SetShowGrat, ...), both spellings

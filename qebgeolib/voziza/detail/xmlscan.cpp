@@ -4,6 +4,9 @@
 #include <cstring>
 #include <limits>
 
+#include "qebgeolib/companion/corelib/tagreader.h"
+#include "qebgeolib/companion/mathlib/math1.h"
+#include "qebgeolib/platform/base/sysutils.h"
 #include "qebgeolib/platform/base/text.h"
 
 namespace qeb::detail {
@@ -153,6 +156,11 @@ std::string_view XMLAttributeValue(std::string_view Text, std::string_view Name,
   return {};
 }
 
+uint32_t ReadXMLHex(std::string_view Text) {
+  int32_t Pos = 1;
+  return ScanHex(Text, Pos);
+}
+
 TXMLAttributes::TXMLAttributes(std::string_view Text) {
   std::size_t P = 0;
   const std::size_t N = Text.size();
@@ -222,6 +230,44 @@ std::string XMLAttributeText(std::string_view Value) {
     else if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F)
       C = ' ';
   return S;
+}
+
+TSymbolProperties ReadXMLSymbolProperties(const TXMLAttributes& A) {
+  TSymbolProperties P;
+  P.Kind = LMTypeFromName(A.Get("element"), lmCross);
+  P.FGColor = ReadXMLHex(A.Get("colorfg"));
+  P.BGColor = ReadXMLHex(A.Get("colorbg"));
+  P.Size = ReadXMLInt(A.Get("size"));
+  P.Transparent = XMLTrueValue(A.Get("transp"));
+  P.Direction = ReadXMLInt(A.Get("dir"));
+  P.Length = ReadXMLInt(A.Get("leng"));
+  return P;
+}
+
+bool ReadXMLSet(TTextFile& F, TVozIzaTag Set, const std::string& DataID,
+                const std::function<void()>& Begin,
+                const std::function<void(std::string_view Attributes)>& Item) {
+  // Identifiers in headers are compared without their blanks at the ends;
+  // so is the one asked for, or a set saved under " a " could not be found.
+  const std::string Want = LowerCase(Trim(XMLAttributeText(DataID)));
+  std::string Open(1, '<');
+  Open.append(VozIzaTagNames[Set]);
+  std::string Line;
+  bool Found = false;
+  while (!Found && F.ReadLn(Line)) {
+    const std::string Low = LowerCase(Line);
+    Found = Low.find(Open) != std::string::npos && Low.find("qebcsuite") != std::string::npos &&
+            (Want.empty() || Want == Trim(XMLAttributeValue(Low, "id")));
+  }
+  if (!Found) return false;
+  Begin();
+  std::string Attributes, Content;
+  for (;;) {
+    const int32_t Tag =
+        ReadNextTagInTextFile(F, VozIzaTagNames, VozIzaTagHigh, Attributes, Content);
+    if (Tag == Set + 1 || Tag == vztEndVoziza || Tag == vztInvalidTag) return true;
+    if (Tag == Set + 2) Item(Attributes);
+  }
 }
 
 bool NextXMLGroup(std::string_view& Rest, std::string_view& Group) {

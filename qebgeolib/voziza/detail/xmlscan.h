@@ -5,12 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "qebgeolib/platform/base/streams.h"
+#include "qebgeolib/platform/base/textfile.h"
+#include "qebgeolib/voziza/landmarks.h"
 
 namespace qeb::detail {
 
@@ -86,6 +89,11 @@ inline std::string_view XMLAttributeValue(std::string_view Text, std::string_vie
   return XMLAttributeValue(Text, Name, Found);
 }
 
+// The value of a hexadecimal attribute (colours of the landmark and symbol
+// tags): ScanHex from the start of Text, so an empty or malformed value
+// gives 0.
+uint32_t ReadXMLHex(std::string_view Text);
+
 // The attributes of a landmark or symbol tag, read from the start of the
 // tag's attribute text as a sequence of name, '=', value. Blanks around a
 // name are dropped and names compare without regard to the case of ASCII
@@ -121,6 +129,28 @@ bool XMLTrueValue(std::string_view Value);
 // becomes an apostrophe ('), and line breaks and other control characters
 // become blanks.
 std::string XMLAttributeText(std::string_view Value);
+
+// The symbol attributes landmark and symbol tags share: "element" (a name
+// of LMTypeNames in any letter case; any other value and none give
+// lmCross), "colorfg" and "colorbg" (ReadXMLHex), "size", "dir" and "leng"
+// (ReadXMLInt), "transp" (XMLTrueValue).
+TSymbolProperties ReadXMLSymbolProperties(const TXMLAttributes& A);
+
+// Reads the landmark or symbol set with identifier DataID from the current
+// line of F. Set is vztGmLandmarks or vztLmSymbols; the tag list holds each
+// set's tag, its closing tag and its item tag in a row. The header is the
+// first line that contains, in any letter case, "<" directly followed by
+// the set's tag and "qebcsuite", and, unless DataID is empty, an identifier
+// equal to DataID without regard to letter case: the value of the first
+// id=" in the line up to the next '"', blanks trimmed (DataID is compared
+// as XMLAttributeText writes it, blanks trimmed too). Without such a line the result is false
+// and neither callback runs. Otherwise Begin runs, then Item with the
+// attribute text of every item tag after the header line up to the set's
+// closing tag, a "/voziza" or the end of the file; other tags are passed
+// over. True.
+bool ReadXMLSet(TTextFile& F, TVozIzaTag Set, const std::string& DataID,
+                const std::function<void()>& Begin,
+                const std::function<void(std::string_view Attributes)>& Item);
 
 // Cuts the next group in square brackets off Rest: when a '[' exists and
 // stands before the first ']', Group is the text between them, Rest loses
