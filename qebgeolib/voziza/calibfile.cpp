@@ -381,8 +381,12 @@ void TVozIzaCalibration::SaveCalDataAsXML(const std::string& FileName, const std
   FCalibData.MapFName = GetMapImgFile();
   const std::vector<std::string> Lines = CalDataLines("Component \"" + CalibComponentName() + "\"",
                                                       true, false, DataID, FCalibData, FCalibModel);
+  std::string Texts;
+  for (const std::string& L : Lines)
+    Texts += L;
   TTextFile F(FileName);
   F.Rewrite();
+  F.SetUtf8Output(Cp1252ReadsAsUtf8(Texts));
   for (const std::string& L : Lines)
     F.WriteLn(L);
   F.Close();

@@ -8,7 +8,8 @@
 // - texts (identifier, caption, font name) without escaping: a '"' is written
 //   as an apostrophe and control characters as blanks (XMLAttributeText), and
 //   the file is Windows-1252, so a font name loses the characters that code
-//   page lacks ('?');
+//   page lacks ('?') - unless its Windows-1252 bytes would read as UTF-8
+//   (texts such as "Ã©"), when SaveLandmarks writes UTF-8 instead;
 // - the time stamp to the second, in the years 1..9999 (else it is left out
 //   and reads back as 0);
 // - a kind outside the enumeration as "Cross", what the reader makes of an
@@ -166,8 +167,18 @@ void TVozIza::WriteLandMarksToOpenXMLFile(TTextFile& F, bool Header, const std::
 // A refused set leaves an existing file as it was.
 void TVozIza::SaveLandmarks(const std::string& FileName, const std::string& DataID) {
   CheckLandMarksWritable();
+  std::string Texts = DataID;
+  for (const TLandMark& LM : FLandMarks) {
+    Texts += ' ';
+    Texts += LM.Identifier.ToString();
+    Texts += ' ';
+    Texts += LM.Caption.Text.ToString();
+    Texts += ' ';
+    Texts += LM.Caption.FontName;
+  }
   TTextFile F(FileName);
   F.Rewrite();
+  F.SetUtf8Output(Cp1252ReadsAsUtf8(Texts));
   WriteLandMarksToOpenXMLFile(F, true, DataID);
   F.Close();
 }

@@ -285,6 +285,9 @@ TEST(LandMarkFile, RoundTripOfEveryField) {
   TLandMark B; // all zero, kind lmPlus
   TLandMark Q = A;
   Q.Caption.Text = TLMText::FromString("say \"hi\"");
+  TLandMark U = A; // Windows-1252 bytes that are valid UTF-8 as well
+  U.Caption.Text = TLMText::FromString("Ã©");
+  U.Identifier = TLMIdentifier::FromString("Â°");
   for (int K = 0; K < LandMarkElementCount; ++K) {
     TLandMark L = A;
     L.SymbolProps.Kind = TLandMarkElement(K);
@@ -304,6 +307,16 @@ TEST(LandMarkFile, RoundTripOfEveryField) {
   for (int32_t I = 1; I < R.V.GetNumLandMarks(); ++I)
     EXPECT_EQ(R.V.GetLandMarkData(I), T.V.GetLandMarkData(I)) << I;
   EXPECT_EQ(R.V.GetLandMarkData(R.V.GetNumLandMarks()).Caption.Text.ToString(), "say 'hi'");
+
+  // Texts whose Windows-1252 bytes would read as UTF-8 come back unchanged.
+  TVozIza Only(nullptr);
+  Only.SetSuppressPaint(true);
+  Only.SetLandMarkDefault(U);
+  Only.AddLandMark(1, 2, 3);
+  const std::string UFile = TempPath("lm_utf8.xml");
+  Only.SaveLandmarks(UFile, "");
+  ASSERT_TRUE(R.V.LoadLandMarks(UFile, ""));
+  EXPECT_EQ(R.V.GetLandMarkData(1), Only.GetLandMarkData(1));
 
   // A position the file cannot hold refuses the set and keeps the file.
   T.V.AddLandMark(NAN, 0, 0);

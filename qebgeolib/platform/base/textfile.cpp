@@ -32,7 +32,7 @@ TTextFile::TTextFile(TTextFile&& Other) noexcept
     : TObject(std::move(Other)), FFileName(std::move(Other.FFileName)),
       FMode(std::exchange(Other.FMode, tfmClosed)), FText(std::move(Other.FText)),
       FPosition(std::exchange(Other.FPosition, 0)), FStream(std::move(Other.FStream)),
-      FBuffer(std::move(Other.FBuffer)) {
+      FBuffer(std::move(Other.FBuffer)), FUtf8Output(Other.FUtf8Output) {
   Other.FStream.reset();
   Other.FText.clear();
   Other.FBuffer.clear();
@@ -51,6 +51,7 @@ TTextFile& TTextFile::operator=(TTextFile&& Other) noexcept {
     FPosition = std::exchange(Other.FPosition, 0);
     FStream = std::move(Other.FStream);
     FBuffer = std::move(Other.FBuffer);
+    FUtf8Output = Other.FUtf8Output;
     Other.FStream.reset();
     Other.FText.clear();
     Other.FBuffer.clear();
@@ -203,15 +204,27 @@ bool TTextFile::ReadLn(std::string& Line) {
   return true;
 }
 
+bool Cp1252ReadsAsUtf8(std::string_view Text) {
+  const std::string Bytes = Utf8ToCp1252(Text);
+  return std::any_of(Bytes.begin(), Bytes.end(), [](char C) { return uint8_t(C) >= 0x80; }) &&
+         IsValidUtf8(Bytes);
+}
+
 void TTextFile::Write(std::string_view Text) {
   RequireOutput();
-  FBuffer += Utf8ToCp1252(Text);
+  if (FUtf8Output)
+    FBuffer += Text;
+  else
+    FBuffer += Utf8ToCp1252(Text);
   if (FBuffer.size() >= kFlushSize) FlushBuffer();
 }
 
 void TTextFile::WriteLn(std::string_view Text) {
   RequireOutput();
-  FBuffer += Utf8ToCp1252(Text);
+  if (FUtf8Output)
+    FBuffer += Text;
+  else
+    FBuffer += Utf8ToCp1252(Text);
   FBuffer += "\r\n";
   if (FBuffer.size() >= kFlushSize) FlushBuffer();
 }

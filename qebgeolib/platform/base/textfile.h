@@ -30,6 +30,12 @@ enum TTextFileMode : uint8_t { tfmClosed, tfmInput, tfmOutput };
 // and of closing the file itself; the destructor closes silently. Reset
 // refuses files that are not regular (FIFOs, devices), which could block or
 // never end. Every failure raises EInOutError naming the file.
+// True when Text (UTF-8) has characters beyond ASCII and its Windows-1252
+// bytes are valid UTF-8: written in Windows-1252 it would read back as other
+// characters. A file whose texts all pass this test (or are plain ASCII) is
+// to be written in UTF-8.
+bool Cp1252ReadsAsUtf8(std::string_view Text);
+
 class TTextFile : public TObject {
 public:
   // Files above this size are refused by Reset rather than loaded.
@@ -73,6 +79,12 @@ public:
   // Writing (the file must be open for output).
   void Write(std::string_view Text);
   void WriteLn(std::string_view Text = {});
+  // Writes the text as UTF-8 from now on instead of Windows-1252. Readers
+  // take a file whose bytes are valid UTF-8 as UTF-8, so a writer whose
+  // Windows-1252 bytes would all be valid UTF-8 (a text such as "Ã©") and
+  // not plain ASCII writes UTF-8 instead to have the same characters read
+  // back (see Cp1252ReadsAsUtf8).
+  void SetUtf8Output(bool Value) { FUtf8Output = Value; }
 
   // The decoded UTF-8 text of a file open for input (empty otherwise) and the
   // byte position of the next read in it; SetPosition clamps to the end.
@@ -92,7 +104,8 @@ private:
   std::string FText;
   std::size_t FPosition = 0;
   std::optional<TFileStream> FStream; // open for output only
-  std::string FBuffer;                // 1252 bytes not yet written
+  std::string FBuffer;                // bytes not yet written
+  bool FUtf8Output = false;
 };
 
 } // namespace qeb
