@@ -227,7 +227,8 @@ TEST(LandMarkDraw, HugeSymbolsStayBoundedAndInShape) {
         TBitmap B(41, 41, pf24bit);
         DrawLandMarkSymbolOnCanvas(B.GetCanvas(), X, X, TLandMarkElement(K), FG, BG, S, 37, S,
                                    false);
-        DrawLandMarkSymbolOnCanvas(B.GetCanvas(), X, -X, TLandMarkElement(K), FG, BG, S, S, S,
+        const int32_t Y = X == INT32_MIN ? INT32_MAX : -X;
+        DrawLandMarkSymbolOnCanvas(B.GetCanvas(), X, Y, TLandMarkElement(K), FG, BG, S, S, S,
                                    true);
       }
   TBitmap B(41, 41, pf24bit);
