@@ -62,6 +62,37 @@ for J in "notjson:{" "notfc:{\"type\":\"Feature\"}" "trailing:$Fc]}x" "deep:$(pr
   printf '%b' "${J#*:}" >"${J%%:*}.json"
 done
 head -c 40000000 /dev/zero | tr '\0' ' ' >big.json
+# Symbol sets: sizes and lengths at the ends of the 32-bit range, and one
+# too long for a single preview image.
+{
+  printf '<lmsymbols sig="QEBCSuite" vers="1.0" id="set">\r\n'
+  printf '<symbol element="Spade" name="Big" category="3" colorfg="80000005" colorbg="00FFFFFF" size="2147483647" transp="TRUE" dir="-90" leng="2147483647" />\r\n'
+  printf '<symbol element="arrowto" name="Arrow" colorfg="000000FF" size="5" leng="-2147483648"/>\r\n'
+  printf '<symbol element="Square" name="Dot" colorfg="00000000" colorbg="00000000" size="2"/>\r\n'
+  printf '</lmsymbols>\r\n'
+} >sym.xml
+{
+  printf '<lmsymbols sig="QEBCSuite" vers="1.0" id="many">\r\n'
+  for I in {1..2000}; do printf '<symbol element="Plus" size="1"/>\r\n'; done
+  printf '</lmsymbols>\r\n'
+} >many.xml
+ln base.qebgdd dblink.xml
+# A generated map of 40..50 N, 0..10 E, 10 pixels a degree inside the 30-pixel
+# margin, with Luxembourg (49.61 N, 6.13 E) as a black square: its centre at
+# (91, 34) is drawn, the mirrored place (91, 126) is not.
+"$Q" db create lux >/dev/null && "$Q" db add-capitals lux luxembourg >/dev/null &&
+  "$Q" empty-map lux 40 0 50 10 1 1 160 160 --db lux --symbols sym.xml --symbol 3 >/dev/null || exit 1
+# The palette index of pixel (X, Y) of a bottom-up 4-bit BMP.
+nibble() {
+  local Off W H B
+  read -r Off < <(od -An -tu4 -j10 -N4 "$1")
+  read -r W H < <(od -An -tu4 -j18 -N8 "$1")
+  read -r B < <(od -An -tu1 -j$((Off + (H - 1 - $3) * ((W * 4 + 31) / 32 * 4) + $2 / 2)) -N1 "$1")
+  echo $(($2 % 2 ? B & 15 : B >> 4))
+}
+White=$(nibble lux.bmp 0 0)
+[[ $(nibble lux.bmp 91 34) != "$White" && $(nibble lux.bmp 91 126) == "$White" ]] ||
+  { echo "FAILED: the town is not drawn where the calibration of the generated map puts it"; exit 1; }
 
 # ---- Cases: exit code | pattern | command.
 Cases=(
@@ -150,6 +181,33 @@ Cases=(
   "0|lm.png: 64 x 64 pixels|render points.xml lm.png --size 64 64 --landmarks lm.xml --highlight 2"
   "2|the highlighted landmark must lie in 0\.\.2|render points.xml o.png --landmarks lm.xml --highlight 3"
   "2|highlighted landmark: not an integer: \"99999999999\"|render points.xml o.png --landmarks lm.xml --highlight 99999999999"
+  # Symbol files.
+  "0|^1  Spade  fg 0x80000005  bg #FFFFFF  size 2147483647  dir -90  length 2147483647  transparent  category 3  \"Big\"|symbols list sym.xml set"
+  "0|^2  ArrowTo  fg #FF0000  bg #000000  size 5  dir 0  length -2147483648  filled  category 0  \"Arrow\"|symbols list sym.xml"
+  "1|no symbols \"nosuch\" in \"sym.xml\"|symbols list sym.xml nosuch"
+  "1|no symbols in \"empty.txt\"|symbols list empty.txt"
+  "1|\"fifo\": not a regular file \(a FIFO\)|symbols preview fifo o.png"
+  "1|the output \"sym.xml\" is the input file|symbols preview sym.xml sym.xml"
+  "1|Cannot write file \"/dev/full\"|symbols preview sym.xml /dev/full"
+  "1|the preview of 2000 symbols would be taller than 32768 pixels|symbols preview many.xml o.png"
+  "0|sym.png: [0-9]+ x 292 pixels, 3 symbols|symbols preview sym.xml set sym.png"
+  "2|unknown subcommand \"show\"|symbols show sym.xml"
+  # Generated maps.
+  "1|equal or unbounded low and high bounds \(LatLow=10 |empty-map e 10 0 10 10 1 1 200 200"
+  "1|more than 4096 graticule lines|empty-map e 0 0 10 10 1e-9 1 200 200"
+  "1|maximum of 3000000 pixels exceeded|empty-map e 0 0 10 10 1 1 3000 3000"
+  "2|latitude must lie in -90\.\.90|empty-map e 91 0 10 10 1 1 200 200"
+  "2|width: not an integer|empty-map e 0 0 10 10 1 1 1e9 200"
+  "2|the map needs a file name, not \"dir/\"|empty-map dir/ 0 0 10 10 1 1 200 200"
+  "1|Cannot create file \"nodir/e\.bmp|empty-map nodir/e 0 0 10 10 1 1 200 200"
+  "2|--symbols and --names go with --db|empty-map e 0 0 10 10 1 1 200 200 --symbols sym.xml"
+  "2|the symbol must lie in 1\.\.3|empty-map e 0 0 10 10 1 1 200 200 --db base --symbols sym.xml --symbol 4"
+  "1|no database \"nosuch\"|empty-map e 0 0 10 10 1 1 200 200 --db nosuch"
+  "1|not a regular file \(a FIFO\)|empty-map e 0 0 10 10 1 1 200 200 --db base --symbols fifo"
+  "1|the output \"sym.xml\" is the input file|empty-map sym.bmp 0 0 10 10 1 1 200 200 --db base --symbols sym.xml"
+  "1|the output \"dblink.xml\" is the input file \"base.qebgdd\"|empty-map dblink 0 0 10 10 1 1 200 200 --db base"
+  "0|wrote eu\.bmp and eu\.xml: 1260 x 760 pixels, [1-9][0-9] towns drawn as \"Big\"|empty-map eu 35 -15 70 45 5 5 1260 760 --db base --names --symbols sym.xml"
+  "0|eu.png: 64 x 64 pixels, map 1260 x 760|render eu.xml eu.png --size 64 64"
 )
 
 Passed=0 Failed=0

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "qebgeolib/companion/mathlib/math1.h"
 #include "qebgeolib/platform/base/streams.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/numtext.h"
@@ -29,6 +30,13 @@ std::string Fixed(double V, int Decimals) {
   std::string S;
   if (!FormatFixed(V, Decimals, S)) throw std::runtime_error("the result is not a finite number");
   return S;
+}
+
+std::string ColourText(uint32_t C) {
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "0x" + Hex(...).
+  std::string S = C >> 24 != 0 ? "0x" : "#";
+  if (C >> 24 != 0) return S.append(Hex(C, 8));
+  return S.append(Hex(C & 0xFF, 2)).append(Hex(C >> 8 & 0xFF, 2)).append(Hex(C >> 16 & 0xFF, 2));
 }
 
 double ParseDouble(std::string_view Text, const char* What) {
@@ -135,6 +143,7 @@ void CmdDemo(TArgs A) {
   DemoCalib();
   DemoView();
   DemoLandmarks();
+  DemoSymbols();
 }
 
 const std::vector<TCommand>& Commands() {
@@ -145,6 +154,7 @@ const std::vector<TCommand>& Commands() {
     AddCalibCommands(L);
     AddViewCommands(L);
     AddLandmarkCommands(L);
+    AddSymbolCommands(L);
     return L;
   }();
   return List;

@@ -16,8 +16,9 @@
 #include "qebgeolib/geobasics/ellipsoids.h"
 
 namespace qeb {
+class TGeoDB;
 class TVozIza;
-}
+} // namespace qeb
 
 namespace qeb::cli {
 
@@ -41,6 +42,10 @@ struct TCommand {
 std::string Fixed(double V, int Decimals);
 std::string Deg(double Angle); // 8 decimals
 std::string Metres(double V);  // 3 decimals
+
+// "#RRGGBB" for a plain colour; "0x" and the raw value for one with a high
+// byte (system and palette colours), which "#RRGGBB" cannot carry.
+std::string ColourText(uint32_t C);
 
 // Parsers that raise EUsage naming What and the offending text.
 double ParseDouble(std::string_view Text, const char* What);
@@ -84,9 +89,17 @@ void AddViewCommands(std::vector<TCommand>& List);
 void DemoView();
 void AddLandmarkCommands(std::vector<TCommand>& List);
 void DemoLandmarks();
+void AddSymbolCommands(std::vector<TCommand>& List);
+void DemoSymbols();
 
 // Loads the landmark set Id (the first set when empty) of File into V; raises
 // with the reason when the file cannot be read or holds no such set.
 void LoadLandMarkSet(TVozIza& V, const std::string& File, const std::string& Id);
+
+// Opens the existing database file set Name (an extension is dropped) into
+// Db; raises when there is none, so that reading never creates one.
+void OpenExistingDb(TGeoDB& Db, std::string_view Name);
+// Every file of Db's open set, for the check that an output is none of them.
+std::vector<std::string> DbFiles(const TGeoDB& Db);
 
 } // namespace qeb::cli

@@ -69,23 +69,6 @@ public:
   TCliDb() : TGeoDB(nullptr) { SetName("qebgeo"); }
 };
 
-// Opens an existing file set; the reading commands must not create one by mistake.
-void OpenExisting(TGeoDB& Db, std::string_view Name) {
-  const std::string B = StripExtension(Name);
-  if (!FileExists(B + ".qebgds") || !FileExists(B + ".qebgdd"))
-    throw std::runtime_error("no database \"" + B + "\" (create it with: qebgeo db create)");
-  Db.SetGDBName(B);
-}
-
-// Every file of the open set, for the check that an output does not overwrite one of them.
-std::vector<std::string> DbFiles(const TGeoDB& Db) {
-  std::vector<std::string> Files;
-  for (const char* Ext :
-       {".qebgds", ".qebgdd", ".qebgi0", ".qebgi1", ".qebgi2", ".qebgi3", ".qebgi4"})
-    Files.push_back(Db.GetGDBName() + Ext);
-  return Files;
-}
-
 TgdbItem ParseKind(std::string_view Text) {
   for (int32_t k = 0; k <= gitUndefined; ++k)
     if (SameText(Text, GDB_ITEMNAMES[k])) return static_cast<TgdbItem>(k);
@@ -124,7 +107,7 @@ void CmdCreate(TArgs A) {
 void CmdInfo(TArgs A) {
   Need(A, 1, 1);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const TgdbSystemData& H = Db.GetSystemData();
   std::cout << "database " << Db.GetGDBName() << "\ndescription \"" << Db.GetDescription()
             << "\"\nrevision " << Db.GetRevision() << "\nversion " << Db.GetDBVersion()
@@ -142,7 +125,7 @@ void CmdInfo(TArgs A) {
 void CmdAddCapitals(TArgs A) {
   Need(A, 1, 2);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const std::string Want = A.size() > 1 ? LowerCase(std::string(A[1])) : std::string();
   Db.SetLazyWrite(true);
   TProgressBar Bar("adding capitals");
@@ -167,7 +150,7 @@ void CmdAddCapitals(TArgs A) {
 void CmdList(TArgs A) {
   Need(A, 1, 3);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const int32_t First = A.size() > 1 ? ParseInt(A[1], "first entry") : 1;
   const int32_t Count = A.size() > 2 ? ParseInt(A[2], "count") : Db.GetNumEntries();
   if (First < 1 || Count < 0) throw EUsage("entries count from 1; the count is not negative");
@@ -178,7 +161,7 @@ void CmdList(TArgs A) {
 void CmdSearch(TArgs A) {
   Need(A, 2, 3);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const TgdbName Name = TgdbName::FromString(A[1]);
   const TgdbItem Kind = A.size() > 2 ? ParseKind(A[2]) : gitUndefined;
   int32_t Found = 0;
@@ -193,7 +176,7 @@ void CmdSearch(TArgs A) {
 void CmdBox(TArgs A) {
   Need(A, 5, 6);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const double LatLo = ParseLatitude(A[1]), LatHi = ParseLatitude(A[2]);
   const double LongLo = ParseLongitude(A[3]), LongHi = ParseLongitude(A[4]);
   if (LatLo > LatHi || LongLo > LongHi)
@@ -224,7 +207,7 @@ bool Position(TSCoords P, std::string& Out) {
 void CmdGeoJson(TArgs A) {
   Need(A, 1, 2);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   std::ofstream File;
   const std::string FileName = A.size() > 1 ? std::string(A[1]) : std::string();
   if (A.size() > 1) {
@@ -288,7 +271,7 @@ void CmdGeoJson(TArgs A) {
 void CmdDump(TArgs A) {
   Need(A, 2, 2);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   RefuseOutputOnInput(std::string(A[1]), DbFiles(Db));
   Db.ExportDataDebug(std::string(A[1]));
   std::cout << "wrote " << A[1] << '\n';
@@ -297,7 +280,7 @@ void CmdDump(TArgs A) {
 void CmdGarbageCollect(TArgs A) {
   Need(A, 1, 1);
   TCliDb Db;
-  OpenExisting(Db, A[0]);
+  OpenExistingDb(Db, A[0]);
   const std::string Data = Db.GetGDBName() + ".qebgdd";
   const auto Before = std::filesystem::file_size(Data);
   {
@@ -324,6 +307,21 @@ void CmdDb(TArgs A) {
 }
 
 } // namespace
+
+void OpenExistingDb(TGeoDB& Db, std::string_view Name) {
+  const std::string B = StripExtension(Name);
+  if (!FileExists(B + ".qebgds") || !FileExists(B + ".qebgdd"))
+    throw std::runtime_error("no database \"" + B + "\" (create it with: qebgeo db create)");
+  Db.SetGDBName(B);
+}
+
+std::vector<std::string> DbFiles(const TGeoDB& Db) {
+  std::vector<std::string> Files;
+  for (const char* Ext :
+       {".qebgds", ".qebgdd", ".qebgi0", ".qebgi1", ".qebgi2", ".qebgi3", ".qebgi4"})
+    Files.push_back(Db.GetGDBName() + Ext);
+  return Files;
+}
 
 void AddDbCommands(std::vector<TCommand>& List) {
   List.push_back({"db", "db SUBCOMMAND DB [ARGUMENTS]",

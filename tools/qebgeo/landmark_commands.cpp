@@ -73,15 +73,6 @@ std::string Shortest(double V) {
   return std::string(Buf, std::to_chars(Buf, Buf + sizeof Buf, V).ptr);
 }
 
-// "#RRGGBB" for a plain colour; the raw value for one with a high byte (system
-// and palette colours), which "#RRGGBB" cannot carry.
-std::string ColourText(TColor C) {
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "0x" + Hex(...).
-  std::string S = C >> 24 != 0 ? "0x" : "#";
-  if (C >> 24 != 0) return S.append(Hex(C, 8));
-  return S.append(Hex(C & 0xFF, 2)).append(Hex(C >> 8 & 0xFF, 2)).append(Hex(C >> 16 & 0xFF, 2));
-}
-
 std::string AlignText(uint8_t V, std::array<std::string_view, 3> Names) {
   return V < 3 ? JsonString(Names[V]) : std::to_string(V);
 }
