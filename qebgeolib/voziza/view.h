@@ -53,6 +53,9 @@ using TMapImgRequestEvent = std::function<void(TObject* Sender, std::string& Fil
 
 // The largest map image the control accepts, in pixels.
 inline constexpr int64_t MaxMapImgPixels = 3000000;
+// The margin around the drawing area of a generated map with its grid, in
+// pixels; the drawing area maps the box linearly.
+inline constexpr int32_t EmptyMapMargin = 30;
 // The magnifications the control accepts (control pixels per image pixel).
 inline constexpr double MinMagnification = 1.0 / 1024;
 inline constexpr double MaxMagnification = 1024;
@@ -140,7 +143,7 @@ public:
   // OnDrawMapData (any callable; none is fine). Low and high bounds may come
   // in either order, spacings of 0 or less become 1 degree, sizes below 100
   // become 100; the callback gets the box and size so normalised. The grid:
-  // the drawing area inside a 30-pixel margin framed solid, a dotted frame
+  // the drawing area inside an EmptyMapMargin framed solid, a dotted frame
   // 4 pixels outside it, dashed silver parallels and meridians every dLat
   // and dLong degrees (from the multiple of the spacing next to the low
   // bound toward zero), each labelled at both ends. Refused with

@@ -15,8 +15,7 @@ namespace qeb {
 
 namespace {
 
-// The margin around the drawing area when the grid is drawn.
-constexpr int32_t Margin = 30;
+constexpr int32_t Margin = EmptyMapMargin;
 // The most lines a direction; a finer spacing is refused, so neither the
 // drawing nor the stepping (which a spacing below the resolution of the
 // bounds would stall) can run away.

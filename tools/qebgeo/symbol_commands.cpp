@@ -36,8 +36,6 @@ constexpr std::string_view kSymbolsHelp =
     "  preview FILE [ID] OUT.png     one row a symbol: the symbol as a landmark draws it,\n"
     "                                its number and name beside it\n";
 
-// The margin of a generated map's drawing area, as the map control draws it.
-constexpr int32_t kMapMargin = 30;
 // Preview rows: a symbol cell is at least kMinCell and at most kMaxCell
 // pixels square (a larger symbol is cut at its cell); the whole image at
 // most kMaxPreviewHeight pixels tall.
@@ -198,10 +196,11 @@ struct TTownPainter {
         continue;
       // The drawing area inside the margin, north up: where the calibration
       // of the generated map puts the position.
-      const auto X = int32_t(
-          kMapMargin + std::lround((P.Longit - LongLo) / (LongHi - LongLo) * (W - 2 * kMapMargin)));
-      const auto Y = int32_t(
-          H - kMapMargin - std::lround((P.Latit - LatLo) / (LatHi - LatLo) * (H - 2 * kMapMargin)));
+      const auto X = int32_t(EmptyMapMargin + std::lround((P.Longit - LongLo) / (LongHi - LongLo) *
+                                                          (W - 2 * EmptyMapMargin)));
+      const auto Y =
+          int32_t(H - EmptyMapMargin -
+                  std::lround((P.Latit - LatLo) / (LatHi - LatLo) * (H - 2 * EmptyMapMargin)));
       DrawSymbol(C, X, Y, Sym);
       if (Names) {
         TLMTextProperties T = Caption;
