@@ -1,6 +1,8 @@
 #include "qebgeolib/geoatlas/geoatlas.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <new>
 
 #include "qebgeolib/platform/base/sysutils.h"
@@ -135,14 +137,30 @@ bool TGeoAtlas::RegisterMap(const std::string& MapFName) {
   TMapDefinition Def;
   if (!ReadMapDefinition(MapFName, Def)) return false;
   Def.MapFName = LowerCase(MapFName);
+  // Paths share long folder prefixes: hashes first keep the search short.
+  const std::size_t Hash = std::hash<std::string>()(Def.MapFName);
   int32_t Ix = 1;
-  while (Ix <= FNumRegMaps && FRegMaps[Ix - 1].MapFName != Def.MapFName)
+  while (Ix <= FNumRegMaps &&
+         (FNameHash[Ix - 1] != Hash || FRegMaps[Ix - 1].MapFName != Def.MapFName))
     ++Ix;
   if (Ix > MaxRegMaps) return false;
-  if (Ix > FNumRegMaps) FNumRegMaps = Ix;
+  const bool Added = Ix > FNumRegMaps;
+  FNumRegMaps = std::max(FNumRegMaps, Ix);
   FRegMaps[Ix - 1] = std::move(Def);
   FRegFiles[Ix - 1] = MapFName;
-  RebuildList();
+  FNameHash[Ix - 1] = Hash;
+  // The list as a rebuild leaves it, by one change where it still matches
+  // the entries, so that registering many maps stays linear.
+  TComboBoxItems& Items = FCboxMaps->GetItems();
+  if (Items.Count() == FNumRegMaps - (Added ? 1 : 0)) {
+    FCboxMaps->SetItemIndex(-1);
+    if (Added)
+      Items.Add(ListText(Ix));
+    else
+      Items.Set(Ix - 1, ListText(Ix));
+  } else {
+    RebuildList();
+  }
   // The new outline shows with the next paint.
   FVozIza->Invalidate();
   return true;
@@ -153,6 +171,7 @@ void TGeoAtlas::UnregisterMap(int32_t Index) {
   for (int32_t I = Index; I < FNumRegMaps; ++I) {
     FRegMaps[I - 1] = std::move(FRegMaps[I]);
     FRegFiles[I - 1] = std::move(FRegFiles[I]);
+    FNameHash[I - 1] = FNameHash[I];
   }
   FRegMaps[FNumRegMaps - 1] = TMapDefinition();
   FRegFiles[FNumRegMaps - 1].clear();
@@ -217,11 +236,16 @@ bool TGeoAtlas::LoadEntry(int32_t Index) {
   return false;
 }
 
+const std::string& TGeoAtlas::ListText(int32_t Index) const {
+  const TMapDefinition& M = FRegMaps[Index - 1];
+  return M.Caption.empty() ? M.MapFName : M.Caption;
+}
+
 void TGeoAtlas::RebuildList() {
   TComboBoxItems& Items = FCboxMaps->GetItems();
   Items.Clear();
-  for (int32_t I = 0; I < FNumRegMaps; ++I)
-    Items.Add(FRegMaps[I].Caption.empty() ? FRegMaps[I].MapFName : FRegMaps[I].Caption);
+  for (int32_t I = 1; I <= FNumRegMaps; ++I)
+    Items.Add(ListText(I));
 }
 
 void TGeoAtlas::MapsComboChange() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -139,8 +140,10 @@ private:
 
   // Loads entry Index into the map control; on failure everything stays.
   bool LoadEntry(int32_t Index);
-  // The list from the entries, with no item selected.
+  // The list from the entries, with no item selected; an entry is listed
+  // under its caption, or its file name when the caption is empty.
   void RebuildList();
+  const std::string& ListText(int32_t Index) const;
   // The entry ZoomIn (Finer) or ZoomOut picks, 0 for none.
   int32_t PickMap(double Lat, double Long, double CurrentResolution, bool Finer) const;
 
@@ -153,9 +156,11 @@ private:
   bool FMapOLVisible = true;
   double FMinResDiff = 10.0;
   int32_t FNumRegMaps = 0;
-  // Entry i is FRegMaps[i - 1]; FRegFiles holds its file name as given.
+  // Entry i is FRegMaps[i - 1]; FRegFiles holds its file name as given,
+  // FNameHash the hash of its MapFName.
   std::array<TMapDefinition, MaxRegMaps> FRegMaps;
   std::array<std::string, MaxRegMaps> FRegFiles;
+  std::array<std::size_t, MaxRegMaps> FNameHash{};
   TNotifyEvent FOnZoomButClick;
   TNotifyEvent FOnPoiButClick;
   TNotifyEvent FOnCBxMapsChg;
