@@ -68,8 +68,9 @@ public:
 //   (a press includes its button, a release no longer does);
 // - events posted to, or reaching, a control destroyed meanwhile are
 //   dropped, and so are presses outside Window or on a disabled control.
-// A popup menu "shown" is recorded until the next one, a pick or
-// ClosePopupMenu; the drag cursor likewise.
+// A popup menu it is asked to show is kept as the one on screen until the
+// next one, a pick or ClosePopupMenu; the cursor of a running drag is kept
+// too, for tests to read.
 class THeadlessHost : public TControlHost {
 public:
   THeadlessHost() = default;
