@@ -342,7 +342,6 @@ TEST(QtHost, DragsMenusHintsAndResizeVetoesThroughRealEvents) {
     I->SetOnClick([&Log, I](TObject*) { Log.push_back(I->GetCaption()); });
     Menu.GetItems()->Add(I);
   }
-  Menu.GetItems()->GetItems(0)->SetChecked(true);
   Menu.GetItems()->GetItems(2)->SetEnabled(false);
   Bin->SetPopupMenu(&Menu);
   QTest::mouseClick(W, Qt::RightButton, {}, {130, 40});
@@ -350,7 +349,6 @@ TEST(QtHost, DragsMenusHintsAndResizeVetoesThroughRealEvents) {
   ASSERT_NE(Popup, nullptr);
   const QList<QAction*> Actions = Popup->actions();
   ASSERT_EQ(Actions.size(), 3);
-  EXPECT_TRUE(Actions[0]->isChecked());
   EXPECT_TRUE(Actions[1]->isSeparator());
   EXPECT_FALSE(Actions[2]->isEnabled());
   EXPECT_EQ(Popup->mapToGlobal(QPoint(0, 0)), W->mapToGlobal(QPoint(130, 40)));

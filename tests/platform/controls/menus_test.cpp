@@ -62,7 +62,6 @@ TEST(Menus, RightReleaseShowsTheNearestMenuAndTestsPickItsItems) {
   EXPECT_EQ(H.GetShownPopupMenu(), nullptr);
   EXPECT_FALSE(H.PickPopupItem(Zoom)); // closed
 
-  H.PostClick(&Root, mbLeft, 0, 10, 10);
   H.PostMouseDown(&Root, mbRight, 0, 10, 10);
   H.PostMouseUp(&Root, mbRight, 0, 500, 10);
   Application().ProcessMessages();
