@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -16,6 +18,7 @@
 #include <exception>
 #include <optional>
 
+#include "qebgeolib/platform/controls/menus.h"
 #include "qebgeolib/platform/controls/stdctrls.h"
 
 namespace qeb::qt {
@@ -171,8 +174,14 @@ protected:
     QWidget::resizeEvent(E);
     TControl* C = Fwd.Control();
     if (!FRoot || !C) return;
-    if (C->GetWidth() != width() || C->GetHeight() != height())
-      Guarded([&] { C->SetBounds(C->GetLeft(), C->GetTop(), width(), height()); });
+    if (C->GetWidth() == width() && C->GetHeight() == height()) return;
+    Guarded([&] { C->SetBounds(C->GetLeft(), C->GetTop(), width(), height()); });
+    // Refused or altered: the window goes back to the control's size, after
+    // this event, as a window manager may still be at work on it.
+    if (Fwd.Control() && (C->GetWidth() != width() || C->GetHeight() != height()))
+      QTimer::singleShot(0, this, [this] {
+        if (TControl* Now = Fwd.Control()) resize(Now->GetWidth(), Now->GetHeight());
+      });
   }
 
 private:
@@ -287,6 +296,7 @@ Host::Host() : FContext(std::make_unique<QObject>()) {
 }
 
 Host::~Host() {
+  if (FDragCursorShown) QGuiApplication::restoreOverrideCursor();
   Clipboard().SetBackend(std::move(FPreviousClipboard));
   Application().SetHost(FPreviousHost == this ? nullptr : FPreviousHost);
   FContext.reset();
@@ -326,6 +336,7 @@ QWidget* Host::Build(TControl* C, QWidget* Parent, bool Root) {
   }
   Sync(C, W, ccEnabled);
   Sync(C, W, ccContent);
+  Sync(C, W, ccHint);
   CursorChanged(C);
   if (auto* Win = dynamic_cast<TWinControl*>(C))
     for (int32_t i = 0; i < Win->GetControlCount(); ++i)
@@ -354,6 +365,12 @@ void Host::Sync(TControl* C, QWidget* W, TControlChange Change) {
     // Every widget the host makes is a peer.
     dynamic_cast<TPeer&>(*W).ShowContent();
     break;
+  case ccHint: {
+    const std::string& Hint = C->GetHint();
+    W->setToolTip(C->GetShowHint() ? QString::fromStdString(Hint.substr(0, Hint.find('|')))
+                                   : QString());
+    break;
+  }
   }
 }
 
@@ -421,6 +438,62 @@ void Host::ControlDestroyed(TControl* Control) {
     W->hide();
     W->deleteLater();
   }
+}
+
+void Host::DragCursorChanged(bool Dragging, TCursor Cursor) {
+  if (!Dragging) {
+    if (FDragCursorShown) QGuiApplication::restoreOverrideCursor();
+    FDragCursorShown = false;
+    return;
+  }
+  const QCursor Shape = ToQCursor(Screen().GetCursors(Cursor));
+  if (FDragCursorShown)
+    QGuiApplication::changeOverrideCursor(Shape);
+  else
+    QGuiApplication::setOverrideCursor(Shape);
+  FDragCursorShown = true;
+}
+
+namespace {
+
+// The items of Item as actions of Menu. A pick reaches the item only while
+// the popup menu lives and can still pick it: items may change or go while
+// the menu is open.
+void AddMenuItems(QMenu* Menu, const TPopupMenu& Popup, const TMenuItem& Item) {
+  for (int32_t i = 0; i < Item.GetCount(); ++i) {
+    TMenuItem* Sub = Item.GetItems(i);
+    if (!Sub->GetVisible()) continue;
+    if (Sub->IsLine()) {
+      Menu->addSeparator();
+      continue;
+    }
+    const QString Text = QString::fromStdString(Sub->GetCaption());
+    if (Sub->GetCount() > 0) {
+      QMenu* Child = Menu->addMenu(Text);
+      Child->setEnabled(Sub->GetEnabled());
+      AddMenuItems(Child, Popup, *Sub);
+      continue;
+    }
+    QAction* A = Menu->addAction(Text);
+    A->setCheckable(Sub->GetChecked() || Sub->GetAutoCheck());
+    A->setChecked(Sub->GetChecked());
+    A->setEnabled(Sub->GetEnabled());
+    QObject::connect(A, &QAction::triggered, Menu, [Ref = Popup.WeakRef(), Sub] {
+      const std::shared_ptr<TPopupMenu*> P = Ref.lock();
+      if (P && (*P)->CanPick(Sub)) Guarded([&] { Sub->Click(); });
+    });
+  }
+}
+
+} // namespace
+
+void Host::ShowPopupMenu(TPopupMenu* Menu, TControl* Control, const TPoint& Pos) {
+  QWidget* W = WidgetOf(Control);
+  if (!Menu || !W) return;
+  auto* Q = new QMenu(W);
+  Q->setAttribute(Qt::WA_DeleteOnClose);
+  AddMenuItems(Q, *Menu, *Menu->GetItems());
+  Q->popup(W->mapToGlobal(QPoint(Pos.X, Pos.Y)));
 }
 
 void Host::ProcessMessages() {

@@ -1,6 +1,7 @@
 // The Qt 6 binding: a host that shows the framework's controls in Qt
 // widgets (surfaces painted, mouse forwarded, native panel, tool buttons and
-// combo boxes kept in step), the system clipboard as clipboard backend, and
+// combo boxes kept in step, popup menus as QMenu, hints as tool tips, the
+// drag cursor as the application's override cursor), the system clipboard as clipboard backend, and
 // conversions between bitmaps, cursors and their Qt counterparts.
 #pragma once
 
@@ -50,7 +51,11 @@ public:
 // shift state (Qt's implicit grab plays the part of the mouse capture); a
 // user's pick in a combo box reaches Select and OnChange. Resizing the root
 // widget resizes the root control; children, bounds, visibility, state and
-// cursors follow the controls. The root widget belongs to the caller (or its
+// cursors follow the controls; a resize of the root widget that the control
+// refuses or alters (OnCanResize) is taken back to the control's size. A
+// control's short hint is its widget's tool tip while its ShowHint is
+// true. Popup menus open as a QMenu at the point and return at once. The
+// root widget belongs to the caller (or its
 // Qt parent); either the widgets or the controls may be destroyed first.
 class Host : public TControlHost {
 public:
@@ -69,6 +74,8 @@ public:
   void CursorChanged(TControl* Control) override;
   void ControlChanged(TControl* Control, TControlChange Change) override;
   void ControlDestroyed(TControl* Control) override;
+  void DragCursorChanged(bool Dragging, TCursor Cursor) override;
+  void ShowPopupMenu(TPopupMenu* Menu, TControl* Control, const TPoint& Pos) override;
   void ProcessMessages() override;
   // Sleeps in Qt's event loop until an event comes, at most a short while,
   // so that a waiting loop still sees its own exit conditions.
@@ -84,6 +91,7 @@ private:
   // The receiver of the widgets' destroyed signals; its end cuts them off.
   std::unique_ptr<QObject> FContext;
   TControlHost* FPreviousHost = nullptr;
+  bool FDragCursorShown = false;
   std::unique_ptr<TClipboardBackend> FPreviousClipboard;
 };
 

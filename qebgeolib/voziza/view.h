@@ -495,6 +495,9 @@ protected:
   // MouseAction is maNone or an XOR figure (zoom box, selection, rubber band,
   // mouse box) is on screen.
   bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, const TPoint& MousePos) override;
+  // The right button belongs to the mouse box, an open zoom box and a
+  // selection being dragged: its release then shows no popup menu.
+  bool RightButtonUsed() const override { return FRightUsed; }
 
   // ---- Calibration hooks.
   std::string CalibComponentName() const override { return GetName(); }
@@ -646,6 +649,9 @@ protected:
   TMouseBoxGesture FMouseBox;
   int32_t FLastMClickPosX = 0, FLastMClickPosY = 0;
   int32_t FLastMMousePosX = 0, FLastMMousePosY = 0;
+  // The last right press, and then its release, went to a gesture.
+  bool FRightTaken = false;
+  bool FRightUsed = false;
   TPrinter* FPrinter = nullptr;
   // The view an output operation is composing; null otherwise.
   const TViewPort* FComposing = nullptr;
@@ -747,6 +753,8 @@ private:
   static double ClampMagnification(double Value);
   // The unit the mouse goes to in the current MouseAction; null for none.
   TGesture* ActiveGesture();
+  // A gesture that the right button cancels or would disturb is under way.
+  bool RightButtonBusy() const;
   // The XOR figures drawn straight on the control's surface.
   void XorRectangle(const TPoint& A, const TPoint& B, bool Dotted);
   void XorLine(const TPoint& A, const TPoint& B);

@@ -263,8 +263,15 @@ TVozIza::TGesture* TVozIza::ActiveGesture() {
   }
 }
 
+bool TVozIza::RightButtonBusy() const {
+  const TMouseBoxState Box = FMouseBox.FMouseBoxState;
+  return Box == mbsArmed || Box == mbsDragging || FZoomBox.FZoomState == zsZoomBoxOpen ||
+         FSelectRect.FSelectRectOn;
+}
+
 void TVozIza::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
   const TControlRef Self(this);
+  if (Button == mbRight) FRightTaken = RightButtonBusy();
   const TPoint Click = ControlToMapImage({X, Y});
   FLastMClickPosX = Click.X;
   FLastMClickPosY = Click.Y;
@@ -291,6 +298,10 @@ void TVozIza::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
 
 void TVozIza::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
   const TControlRef Self(this);
+  if (Button == mbRight) {
+    FRightUsed = FRightTaken || RightButtonBusy();
+    FRightTaken = false;
+  }
   TCustomControl::MouseUp(Button, Shift, X, Y);
   if (!Self) return;
   FMouseBox.Up(*this, Button, X, Y);

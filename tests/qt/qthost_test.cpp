@@ -4,13 +4,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "bindings/qt/qthost.h"
+#include "qebgeolib/platform/controls/menus.h"
 #include "qebgeolib/platform/controls/stdctrls.h"
 #include "qebgeolib/platform/graphics/bitmap.h"
 #include "qebgeolib/platform/graphics/canvas.h"
@@ -290,6 +293,91 @@ TEST(QtHost, NestedLoopsRunThroughQtsEventLoop) {
   QTest::mousePress(W.get(), Qt::LeftButton, {}, {5, 5});
   EXPECT_EQ(Log, (std::vector<std::string>{"move  5,5", "down l 5,5", "move l 50,40", "click",
                                            "up  50,40", "loop done"}));
+}
+
+TEST(QtHost, DragsMenusHintsAndResizeVetoesThroughRealEvents) {
+  qt::Host Host;
+  std::vector<std::string> Log;
+  TCustomControl Root(nullptr);
+  Root.SetBounds(0, 0, 200, 100);
+  auto* Src = new TCustomControl(&Root);
+  Src->SetParent(&Root);
+  Src->SetBounds(10, 10, 40, 40);
+  Src->SetDragMode(dmAutomatic);
+  Src->SetOnEndDrag([&](TObject*, TObject* Target, int32_t X, int32_t Y) {
+    Log.push_back(std::string(Target ? "end bin " : "end none ")
+                      .append(std::to_string(X))
+                      .append(",")
+                      .append(std::to_string(Y)));
+  });
+  auto* Bin = new TCustomControl(&Root);
+  Bin->SetParent(&Root);
+  Bin->SetBounds(100, 10, 60, 60);
+  Bin->SetOnDragOver([](TObject*, TObject*, int32_t, int32_t, TDragState, bool&) {});
+  Bin->SetOnDragDrop([&](TObject*, TObject* Source, int32_t, int32_t) {
+    Log.push_back(Source == Src ? "drop" : "drop?");
+  });
+  std::unique_ptr<QWidget> Window(Show(Host, &Root));
+  QWidget* W = Window.get();
+  const auto DragShape = [] {
+    const QCursor* C = QGuiApplication::overrideCursor();
+    return C ? C->shape() : Qt::BlankCursor;
+  };
+
+  // A press on the source begins the drag; Qt's grab brings the moves.
+  QTest::mouseMove(W, {30, 30});
+  QTest::mousePress(W, Qt::LeftButton, {}, {30, 30});
+  EXPECT_EQ(DragShape(), Qt::ForbiddenCursor);
+  QTest::mouseMove(W, {120, 30});
+  EXPECT_EQ(DragShape(), Qt::DragMoveCursor);
+  QTest::mouseRelease(W, Qt::LeftButton, {}, {120, 30});
+  EXPECT_EQ(Log, (std::vector<std::string>{"drop", "end bin 20,20"}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  // The right button opens a real menu; a click on an item reaches it.
+  TPopupMenu Menu(nullptr);
+  for (const char* Caption : {"Alpha", "-", "Beta"}) {
+    auto* I = new TMenuItem(nullptr);
+    I->SetCaption(Caption);
+    I->SetOnClick([&Log, I](TObject*) { Log.push_back(I->GetCaption()); });
+    Menu.GetItems()->Add(I);
+  }
+  Menu.GetItems()->GetItems(2)->SetEnabled(false);
+  Bin->SetPopupMenu(&Menu);
+  QTest::mouseClick(W, Qt::RightButton, {}, {130, 40});
+  auto* Popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(Popup, nullptr);
+  const QList<QAction*> Actions = Popup->actions();
+  ASSERT_EQ(Actions.size(), 3);
+  EXPECT_TRUE(Actions[1]->isSeparator());
+  EXPECT_FALSE(Actions[2]->isEnabled());
+  EXPECT_EQ(Popup->mapToGlobal(QPoint(0, 0)), W->mapToGlobal(QPoint(130, 40)));
+  QTest::mouseClick(Popup, Qt::LeftButton, {}, Popup->actionGeometry(Actions[0]).center());
+  QApplication::processEvents();
+  EXPECT_EQ(Log.back(), "Alpha");
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  // Hints are tool tips while ShowHint holds, here inherited from the root.
+  QWidget* BinWidget = Host.WidgetOf(Bin);
+  Bin->SetHint("Bin|Drop things here to delete them");
+  EXPECT_TRUE(BinWidget->toolTip().isEmpty());
+  Root.SetShowHint(true);
+  QHelpEvent Help(QEvent::ToolTip, QPoint(5, 5), BinWidget->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(BinWidget, &Help);
+  EXPECT_EQ(QToolTip::text(), "Bin");
+  QToolTip::hideText();
+  Root.SetShowHint(false);
+  EXPECT_TRUE(BinWidget->toolTip().isEmpty());
+
+  // A resize of the window the control refuses in part goes back.
+  Root.SetOnCanResize(
+      [](TObject*, int32_t& NewWidth, int32_t&, bool&) { NewWidth = std::min(NewWidth, 250); });
+  W->resize(300, 120);
+  for (int i = 0; i < 100 && W->width() != 250; ++i)
+    QTest::qWait(10);
+  EXPECT_EQ(Root.GetWidth(), 250);
+  EXPECT_EQ(Root.GetHeight(), 120);
+  EXPECT_EQ(W->size(), QSize(250, 120));
 }
 
 TEST(QtHost, ClipboardHoldsImagesOnTheSystemClipboard) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "qebgeolib/platform/controls/application.h"
+#include "qebgeolib/platform/controls/menus.h"
 #include "qebgeolib/voziza/view.h"
 #include "tests/errortext.h"
 #include "tests/voziza/viewtest.h"
@@ -267,6 +268,49 @@ TEST_F(MouseView, MouseBoxRunsANestedLoopThatAlwaysEnds) {
   auto* Doomed = new TVozIza(nullptr); // destroyed while its box runs
   H.PostProc([&] { delete Doomed; });
   EXPECT_FALSE(Doomed->MouseBox(Box[0], Box[1], Box[2], Box[3]));
+}
+
+TEST_F(MouseView, PopupMenuOnlyWhereNoGestureTakesTheRightButton) {
+  THeadlessHost& H = Application().GetHeadlessHost();
+  H.ClearInput();
+  TPopupMenu Menu(nullptr);
+  Menu.GetItems()->Add(new TMenuItem(nullptr));
+  View.SetPopupMenu(&Menu);
+  const auto Shown = [&] {
+    const bool S = H.GetShownPopupMenu() != nullptr;
+    H.ClosePopupMenu();
+    return S;
+  };
+  const auto RightClick = [&] {
+    View.InputMouseDown(mbRight, ssRight, 10, 10);
+    View.InputMouseUp(mbRight, 0, 10, 10);
+  };
+  RightClick(); // panning leaves the right button free
+  EXPECT_TRUE(Shown());
+
+  // The release that cancels an open zoom box.
+  View.SetMouseAction(maZoomBox);
+  View.InputMouseDown(mbLeft, ssLeft, 300, 200);
+  View.InputMouseMove(ssLeft, 100, 100);
+  View.InputMouseUp(mbRight, ssLeft, 100, 100);
+  EXPECT_EQ(View.GetZoomState(), zsIdle);
+  EXPECT_FALSE(Shown());
+  View.InputMouseUp(mbLeft, 0, 100, 100);
+  // A right click while a selection is dragged.
+  View.SetMouseAction(maSelectRect);
+  View.InputMouseDown(mbLeft, ssLeft, 10, 10);
+  View.InputMouseDown(mbRight, ssLeft | ssRight, 20, 20);
+  View.InputMouseUp(mbRight, ssLeft, 20, 20);
+  EXPECT_FALSE(Shown());
+  View.InputMouseUp(mbLeft, 0, 20, 20);
+  // The press that cancels the mouse box, and its release.
+  int32_t A, B, C, D;
+  H.PostMouseDown(&View, mbRight, 0, 10, 10);
+  H.PostMouseUp(&View, mbRight, 0, 10, 10);
+  EXPECT_FALSE(View.MouseBox(A, B, C, D));
+  EXPECT_FALSE(Shown());
+  RightClick();
+  EXPECT_TRUE(Shown());
 }
 
 TEST_F(MouseView, WheelZoomsAboutTheCursor) {

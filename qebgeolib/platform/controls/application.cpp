@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "qebgeolib/platform/controls/menus.h"
+
 namespace qeb {
 
 TApplication& Application() {
@@ -163,6 +165,28 @@ void THeadlessHost::AreaChanged(TControl* Control, const TRect& /*Area*/) {
 void THeadlessHost::ControlDestroyed(TControl* Control) {
   // Queued events and the capture hold references, which are dead by now.
   FToPaint.erase(Control);
+}
+
+void THeadlessHost::DragCursorChanged(bool Dragging, TCursor Cursor) {
+  FDragCursor = Dragging ? Cursor : crDefault;
+}
+
+void THeadlessHost::ShowPopupMenu(TPopupMenu* Menu, TControl* /*Control*/, const TPoint& Pos) {
+  FPopup = Menu ? Menu->WeakRef() : std::weak_ptr<TPopupMenu*>();
+  FPopupPos = Pos;
+}
+
+TPopupMenu* THeadlessHost::GetShownPopupMenu() const {
+  const std::shared_ptr<TPopupMenu*> P = FPopup.lock();
+  return P ? *P : nullptr;
+}
+
+bool THeadlessHost::PickPopupItem(TMenuItem* Item) {
+  TPopupMenu* Menu = GetShownPopupMenu();
+  if (!Menu || !Menu->CanPick(Item)) return false;
+  FPopup.reset();
+  Item->Click();
+  return true;
 }
 
 } // namespace qeb

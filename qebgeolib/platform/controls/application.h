@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 #include "qebgeolib/platform/controls/controls.h"
 
 namespace qeb {
+
+class TPopupMenu;
+class TMenuItem;
 
 // What a display system does for the controls. Controls call it on the GUI
 // thread, also from within their handlers; an implementation must not
@@ -34,6 +38,14 @@ public:
   virtual void ControlChanged(TControl* /*Control*/, TControlChange /*Change*/) {}
   // Control is being destroyed: forget it, deliver nothing more to it.
   virtual void ControlDestroyed(TControl* /*Control*/) {}
+  // A drag shows Cursor wherever the mouse is, until DragCursorChanged(false);
+  // Cursor is meaningful only while Dragging is true.
+  virtual void DragCursorChanged(bool /*Dragging*/, TCursor /*Cursor*/) {}
+  // Shows Menu at Pos (Control's client coordinates) and returns without
+  // waiting; a user's pick runs the item's Click later, when the menu still
+  // lives and can pick it (TPopupMenu::CanPick). A host without menus shows
+  // nothing.
+  virtual void ShowPopupMenu(TPopupMenu* /*Menu*/, TControl* /*Control*/, const TPoint& /*Pos*/) {}
   // Handles what is pending (input, painting) and returns; it does not wait
   // for new events.
   virtual void ProcessMessages() = 0;
@@ -56,6 +68,9 @@ public:
 //   (a press includes its button, a release no longer does);
 // - events posted to, or reaching, a control destroyed meanwhile are
 //   dropped, and so are presses outside Window or on a disabled control.
+// A popup menu it is asked to show is kept as the one on screen until the
+// next one, a pick or ClosePopupMenu; the cursor of a running drag is kept
+// too, for tests to read.
 class THeadlessHost : public TControlHost {
 public:
   THeadlessHost() = default;
@@ -96,6 +111,19 @@ public:
   void AreaChanged(TControl* Control, const TRect& Area) override;
   void CursorChanged(TControl* /*Control*/) override {}
   void ControlDestroyed(TControl* Control) override;
+  void DragCursorChanged(bool Dragging, TCursor Cursor) override;
+  void ShowPopupMenu(TPopupMenu* Menu, TControl* Control, const TPoint& Pos) override;
+
+  // The cursor a running drag shows; crDefault when no drag runs.
+  TCursor GetDragCursor() const { return FDragCursor; }
+  // The menu on screen (null when none is, or it was destroyed) and where.
+  TPopupMenu* GetShownPopupMenu() const;
+  TPoint GetShownPopupPos() const { return FPopupPos; }
+  // The user's pick of Item in the menu on screen: the menu closes and the
+  // item's Click runs. False (and the menu stays) when Item cannot be
+  // picked there.
+  bool PickPopupItem(TMenuItem* Item);
+  void ClosePopupMenu() { FPopup.reset(); }
 
 private:
   enum TKind : uint8_t { ekDown, ekDblDown, ekMove, ekUp, ekWheel, ekProc };
@@ -118,6 +146,9 @@ private:
   TControlRef FCapture;
   std::unordered_map<TControl*, TControlRef> FToPaint;
   std::function<void()> FOnIdle;
+  TCursor FDragCursor = crDefault;
+  std::weak_ptr<TPopupMenu*> FPopup;
+  TPoint FPopupPos;
 };
 
 // The application: its host and the message pump. One for the process

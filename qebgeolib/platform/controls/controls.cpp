@@ -1,10 +1,12 @@
-// Controls: tree bookkeeping, layout, painting, composition and the mouse
-// entry points.
+// Controls: tree bookkeeping, layout, painting, composition, the mouse
+// entry points with drag and drop and popup menus, and hints.
 #include "qebgeolib/platform/controls/controls.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "qebgeolib/platform/controls/application.h"
+#include "qebgeolib/platform/controls/menus.h"
 
 namespace qeb {
 
@@ -21,6 +23,75 @@ public:
 private:
   bool& FFlag;
 };
+
+// The drag of the application: one at a time, as there is one mouse.
+struct TDragInfo {
+  TControlRef Source;
+  // What targets see as the source: the source control or the object its
+  // OnStartDrag named.
+  TObject* DragObject = nullptr;
+  bool Started = false;
+  int32_t Threshold = 0;
+  TPoint Start; // window coordinates where the drag was begun
+  TControlRef Target;
+  TPoint TargetPos; // the last position in the target's client coordinates
+  bool Accepted = false;
+  // Counts drags, so that code after a handler sees whether the drag it
+  // served has ended (maybe with another begun).
+  uint32_t Serial = 0;
+  bool CursorShown = false;
+  TCursor Cursor = crDefault;
+};
+
+TDragInfo& Drag() {
+  // Never destroyed, like Application().
+  static TDragInfo& D = *new TDragInfo;
+  return D;
+}
+
+// The last place the mouse was seen, in window coordinates of Root: where
+// BeginDrag begins.
+struct TMouseSpot {
+  TControlRef Root;
+  TPoint Pos;
+};
+
+TMouseSpot& LastMouse() {
+  static TMouseSpot& M = *new TMouseSpot;
+  return M;
+}
+
+void NoteMouse(TControl* C, int32_t X, int32_t Y) {
+  LastMouse() = {TControlRef(C->GetRoot()), C->ClientToWindow({X, Y})};
+}
+
+void ShowDragCursor(bool Dragging, TCursor Cursor) {
+  TDragInfo& D = Drag();
+  if (D.CursorShown == Dragging && (!Dragging || D.Cursor == Cursor)) return;
+  D.CursorShown = Dragging;
+  D.Cursor = Cursor;
+  Application().GetHost().DragCursorChanged(Dragging, Cursor);
+}
+
+// Forgets the drag (its handlers have run or will not run).
+void ResetDrag() {
+  TDragInfo& D = Drag();
+  D.Source.Reset();
+  D.Target.Reset();
+  D.DragObject = nullptr;
+  D.Started = false;
+  D.Accepted = false;
+  ++D.Serial;
+  ShowDragCursor(false, crDefault);
+}
+
+// The control a drag at window position P of Root is over: the innermost
+// enabled one there.
+TControl* DragTargetAt(TControl* Root, const TPoint& P) {
+  if (!Root->GetShowing() || !Root->GetEnabled()) return nullptr;
+  if (auto* W = dynamic_cast<TWinControl*>(Root)) return W->ControlAtPos(P, false, true);
+  return Root->GetClientRect().Contains(P) ? Root : nullptr;
+}
 
 } // namespace
 
@@ -43,6 +114,9 @@ TControl::TControl(TComponent* AOwner)
     : TComponent(AOwner), FSelf(std::make_shared<TControl*>(this)), FSurface(0, 0, pf32bit) {}
 
 TControl::~TControl() {
+  // A drag from this control ends without events: nobody may see a source
+  // half destroyed.
+  if (Drag().Source.Get() == this) ResetDrag();
   // From here on no reference reaches this control, whatever the host does.
   *FSelf = nullptr;
   Application().GetHost().ControlDestroyed(this);
@@ -76,6 +150,7 @@ void TControl::SetParent(TWinControl* AParent) {
     if (Aligned) AParent->Realign();
   }
   Changed(ccParent);
+  if (FParentShowHint) ShowHintChanged();
   if (AParent && AParent->HandleAllocated())
     if (auto* W = dynamic_cast<TWinControl*>(this)) W->HandleNeeded();
 }
@@ -83,6 +158,22 @@ void TControl::SetParent(TWinControl* AParent) {
 void TControl::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
   AWidth = std::clamp(AWidth, 0, MaxControlExtent);
   AHeight = std::clamp(AHeight, 0, MaxControlExtent);
+  // A handler that sets the bounds while it is asked is not asked again.
+  if ((AWidth != FWidth || AHeight != FHeight) && !FAskingResize) {
+    const TControlRef Self(this);
+    bool Allowed;
+    {
+      TFlagGuard Asking(FAskingResize);
+      Allowed = CanResize(AWidth, AHeight);
+    }
+    if (!Self) return;
+    if (!Allowed) {
+      AWidth = FWidth;
+      AHeight = FHeight;
+    }
+    AWidth = std::clamp(AWidth, 0, MaxControlExtent);
+    AHeight = std::clamp(AHeight, 0, MaxControlExtent);
+  }
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   const bool Resized = AWidth != FWidth || AHeight != FHeight;
   // The only step that can fail comes first, so a refused size changes nothing.
@@ -167,6 +258,60 @@ void TControl::SetCursor(TCursor Value) {
   if (Value == FCursor) return;
   FCursor = Value;
   Application().GetHost().CursorChanged(this);
+}
+
+TPopupMenu* TControl::GetPopupMenu() const {
+  const std::shared_ptr<TPopupMenu*> P = FPopupMenu.lock();
+  return P ? *P : nullptr;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  FPopupMenu = Value ? Value->WeakRef() : std::weak_ptr<TPopupMenu*>();
+}
+
+void TControl::ContextPopup(TPoint Pos) {
+  for (TControl* C = this; C; C = C->FParent) {
+    if (TPopupMenu* Menu = C->GetPopupMenu()) {
+      if (Menu->GetAutoPopup()) Menu->Popup(C, Pos.X, Pos.Y);
+      return;
+    }
+    Pos.X += C->FLeft;
+    Pos.Y += C->FTop;
+  }
+}
+
+void TControl::SetHint(const std::string& Value) {
+  if (Value == FHint) return;
+  FHint = Value;
+  Changed(ccHint);
+}
+
+bool TControl::GetShowHint() const {
+  const TControl* C = this;
+  while (C->FParentShowHint && C->FParent)
+    C = C->FParent;
+  return C->FShowHint;
+}
+
+void TControl::SetShowHint(bool Value) {
+  const bool Was = GetShowHint();
+  FShowHint = Value;
+  FParentShowHint = false;
+  if (Was != Value) ShowHintChanged();
+}
+
+void TControl::SetParentShowHint(bool Value) {
+  if (Value == FParentShowHint) return;
+  const bool Was = GetShowHint();
+  FParentShowHint = Value;
+  if (Was != GetShowHint()) ShowHintChanged();
+}
+
+void TControl::ShowHintChanged() {
+  Changed(ccHint);
+  if (auto* W = dynamic_cast<TWinControl*>(this))
+    for (TControl* Child : W->FControls)
+      if (Child->FParentShowHint) Child->ShowHintChanged();
 }
 
 void TControl::SetCaption(const std::string& Value) {
@@ -265,10 +410,158 @@ void TControl::Changed(TControlChange Change) {
 // Handlers may destroy the control (a click that closes a window); every
 // step after a handler checks the reference first.
 
+// While a drag is begun, the mouse belongs to it: the entry points hand
+// their events to these steps first, in window coordinates, whatever
+// control the host delivers them to.
+
+// Moves a started drag to window position P of Root: the target there
+// hears dsDragEnter or dsDragMove, the one left behind dsDragLeave, and the
+// answer sets the cursor.
+void TControl::DragTo(TControl* Root, const TPoint& P) {
+  TDragInfo& D = Drag();
+  const uint32_t Serial = D.Serial;
+  TControl* Source = D.Source.Get();
+  if (!Source) return;
+  TObject* What = D.DragObject ? D.DragObject : Source;
+  TControl* Target = DragTargetAt(Root, P);
+  TControl* Old = D.Target.Get();
+  bool Accept = false;
+  if (Old != Target) {
+    D.Target.Reset();
+    D.Accepted = false;
+    if (Old) {
+      const TPoint L = Old->WindowToClient(P);
+      Old->DragOver(What, L.X, L.Y, dsDragLeave, Accept);
+      if (D.Serial != Serial) return;
+    }
+  }
+  if (Target) {
+    const TControlRef Ref(Target);
+    const TPoint L = Target->WindowToClient(P);
+    Accept = false;
+    Target->DragOver(What, L.X, L.Y, Old == Target ? dsDragMove : dsDragEnter, Accept);
+    if (D.Serial != Serial) return;
+    D.Target = Ref;
+    D.TargetPos = L;
+    D.Accepted = Accept && Ref;
+  }
+  if (TControl* S = D.Source.Get())
+    ShowDragCursor(true, D.Accepted ? S->GetDragCursor() : crNoDrop);
+}
+
+// Starts a drag that was begun: OnStartDrag, then the first target.
+void TControl::StartDrag(TControl* Root, const TPoint& P) {
+  TDragInfo& D = Drag();
+  const uint32_t Serial = D.Serial;
+  D.Started = true;
+  TObject* DragObject = nullptr;
+  D.Source.Get()->DoStartDrag(DragObject);
+  if (D.Serial != Serial || !D.Source) return;
+  D.DragObject = DragObject;
+  DragTo(Root, P);
+}
+
+// True when the drag took the event. A press never reaches the controls
+// while a drag is begun; a move starts the drag once past the threshold;
+// a release drops a started drag and ends one still waiting, which then
+// lets the release through.
+bool TControl::DragInput(TControl* C, bool Release, int32_t X, int32_t Y) {
+  TDragInfo& D = Drag();
+  TControl* Source = D.Source.Get();
+  if (!Source) return false;
+  TControl* Root = C->GetRoot();
+  const TPoint P = C->ClientToWindow({X, Y});
+  if (!D.Started) {
+    if (Release) {
+      ResetDrag();
+      return false;
+    }
+    if (std::abs(int64_t{P.X} - D.Start.X) < D.Threshold &&
+        std::abs(int64_t{P.Y} - D.Start.Y) < D.Threshold)
+      return true;
+    StartDrag(Root, P);
+    return true;
+  }
+  const uint32_t Serial = D.Serial;
+  DragTo(Root, P);
+  if (Release && D.Serial == Serial)
+    if (TControl* S = D.Source.Get()) S->EndDrag(true);
+  return true;
+}
+
+void TControl::BeginDrag(bool Immediate, int32_t Threshold) {
+  TDragInfo& D = Drag();
+  if (D.Source) return;
+  ResetDrag();
+  D.Source = TControlRef(this);
+  D.Threshold = Threshold < 0 ? DefaultDragThreshold : Threshold;
+  // Begun from program code with the mouse in another window, the drag
+  // starts where this window's origin is.
+  TControl* Root = GetRoot();
+  const TMouseSpot& M = LastMouse();
+  D.Start = M.Root.Get() == Root ? M.Pos : TPoint{};
+  if (Immediate) StartDrag(Root, D.Start);
+}
+
+void TControl::EndDrag(bool Drop) {
+  TDragInfo& D = Drag();
+  if (D.Source.Get() != this) return;
+  const bool Started = D.Started;
+  const TControlRef Target = D.Target;
+  const bool Accepted = Drop && D.Accepted;
+  const TPoint Pos = D.TargetPos;
+  TObject* What = D.DragObject ? D.DragObject : this;
+  ResetDrag();
+  if (!Started) return;
+  const TControlRef Self(this);
+  if (TControl* T = Target.Get()) {
+    bool Ignored = false;
+    T->DragOver(What, Pos.X, Pos.Y, dsDragLeave, Ignored);
+  }
+  TControl* T = Target.Get();
+  if (Accepted && T) T->DragDrop(What, Pos.X, Pos.Y);
+  if (!Self) return;
+  T = Accepted ? Target.Get() : nullptr;
+  DoEndDrag(T, T ? Pos.X : 0, T ? Pos.Y : 0);
+}
+
+bool TControl::Dragging() const {
+  return Drag().Source.Get() == this;
+}
+
+void TControl::DoStartDrag(TObject*& DragObject) {
+  if (TStartDragEvent F = FOnStartDrag) F(this, DragObject);
+}
+
+void TControl::DragOver(TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) {
+  Accept = static_cast<bool>(FOnDragOver);
+  if (TDragOverEvent F = FOnDragOver) F(this, Source, X, Y, State, Accept);
+}
+
+void TControl::DragDrop(TObject* Source, int32_t X, int32_t Y) {
+  if (TDragDropEvent F = FOnDragDrop) F(this, Source, X, Y);
+}
+
+void TControl::DoEndDrag(TObject* Target, int32_t X, int32_t Y) {
+  if (TEndDragEvent F = FOnEndDrag) F(this, Target, X, Y);
+}
+
+bool TControl::CanResize(int32_t& NewWidth, int32_t& NewHeight) {
+  bool Resize = true;
+  if (TCanResizeEvent F = FOnCanResize) F(this, NewWidth, NewHeight, Resize);
+  return Resize;
+}
+
 void TControl::InputMouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y,
                               bool DoubleClick) {
+  if (Drag().Source) return;
   if (!GetShowing() || !IsEnabledInParents()) return;
   if (auto* W = dynamic_cast<TWinControl*>(GetRoot())) W->HandleNeeded();
+  NoteMouse(this, X, Y);
+  if (Button == mbLeft && FDragMode == dmAutomatic) {
+    BeginDrag(true);
+    return;
+  }
   const TControlRef Self(this);
   if (DoubleClick && (FControlStyle & csDoubleClicks)) {
     Shift |= ssDouble;
@@ -283,11 +576,17 @@ void TControl::InputMouseDown(TMouseButton Button, TShiftState Shift, int32_t X,
 }
 
 void TControl::InputMouseMove(TShiftState Shift, int32_t X, int32_t Y) {
+  NoteMouse(this, X, Y);
+  if (DragInput(this, false, X, Y)) return;
   if (!GetShowing() || !IsEnabledInParents()) return;
   MouseMove(Shift, X, Y);
 }
 
 void TControl::InputMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+  if (DragInput(this, true, X, Y)) {
+    FClicked = false;
+    return;
+  }
   if (!GetShowing() || !IsEnabledInParents()) {
     FClicked = false;
     return;
@@ -301,6 +600,8 @@ void TControl::InputMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, i
     }
   }
   MouseUp(Button, Shift, X, Y);
+  if (Button == mbRight && Self && GetClientRect().Contains(Point(X, Y)) && !RightButtonUsed())
+    ContextPopup({X, Y});
 }
 
 bool TControl::InputMouseWheel(TShiftState Shift, int32_t WheelDelta, int32_t X, int32_t Y) {

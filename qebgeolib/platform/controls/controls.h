@@ -1,8 +1,7 @@
 // Visual controls of the framework: TControl with its bounds, visibility,
-// alignment, cursor and mouse events; TWinControl, which holds child controls
-// and lays them out; TCustomControl, the base of controls that paint
-// themselves. Every control draws on a surface of its own size that the host
-// shows.
+// alignment, cursor, mouse events, drag and drop, popup menu and hint; TWinControl, which holds
+// child controls and lays them out; TCustomControl, the base of controls that paint themselves.
+// Every control draws on a surface of its own size that the host shows.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +21,7 @@
 namespace qeb {
 
 class TWinControl;
+class TPopupMenu;
 
 // A control used in a way the framework refuses (a parent cycle).
 class EInvalidOperation : public Exception {
@@ -72,8 +72,18 @@ enum TControlStyleBit : uint32_t {
 // What changed about a control, for hosts that keep native counterparts in
 // step: ccContent covers everything a control shows besides its bounds
 // (caption, colour, font, a button's Down or glyph, a combo box's items and
-// selection).
-enum TControlChange : uint8_t { ccBounds, ccVisible, ccEnabled, ccParent, ccContent };
+// selection); ccHint the hint to show (GetShowHint, GetHint).
+enum TControlChange : uint8_t { ccBounds, ccVisible, ccEnabled, ccParent, ccContent, ccHint };
+
+// dmAutomatic: a left press on the control begins a drag at once; dmManual:
+// only BeginDrag does.
+enum TDragMode : uint8_t { dmManual, dmAutomatic };
+// What a drag target is told: the drag came over it, moves over it, or left
+// it (moved away, dropped or cancelled).
+enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+// The distance in pixels, in x or in y, that the mouse must move before a
+// drag begun with BeginDrag(false) starts.
+inline constexpr int32_t DefaultDragThreshold = 5;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
@@ -86,6 +96,21 @@ using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, 
                                             const TPoint& MousePos, bool& Handled)>;
 using TMouseWheelUpDownEvent =
     std::function<void(TObject* Sender, TShiftState Shift, const TPoint& MousePos, bool& Handled)>;
+// DragObject comes null; a handler may name another object, which targets
+// then see as the drag's Source (the handler keeps it alive until the drag
+// ends).
+using TStartDragEvent = std::function<void(TObject* Sender, TObject*& DragObject)>;
+// Accept comes true; the answer decides the cursor and whether a drop here
+// reaches OnDragDrop. It is ignored for dsDragLeave.
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int32_t X, int32_t Y,
+                                          TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int32_t X, int32_t Y)>;
+// Target is the control that took the drop, with X and Y in its client
+// coordinates; null (and 0, 0) for a drag that was refused or cancelled.
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int32_t X, int32_t Y)>;
+// A handler may change the new size or set Resize false to keep the old one.
+using TCanResizeEvent =
+    std::function<void(TObject* Sender, int32_t& NewWidth, int32_t& NewHeight, bool& Resize)>;
 
 class TControl;
 
@@ -147,7 +172,9 @@ public:
   void SetWidth(int32_t Value) { SetBounds(FLeft, FTop, Value, FHeight); }
   void SetHeight(int32_t Value) { SetBounds(FLeft, FTop, FWidth, Value); }
   // Position in the parent's client area and size. An aligned control gets
-  // the position (and the aligned extent) back from its parent's layout.
+  // the position (and the aligned extent) back from its parent's layout. A
+  // change of size is first offered to CanResize (OnCanResize), which may
+  // alter it or keep the old size; the position is applied either way.
   virtual void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight);
   TRect GetBoundsRect() const { return Rect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
   void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
@@ -228,6 +255,63 @@ public:
   void SetOnMouseWheelDown(TMouseWheelUpDownEvent Value) { FOnMouseWheelDown = std::move(Value); }
   const TNotifyEvent& GetOnResize() const { return FOnResize; }
   void SetOnResize(TNotifyEvent Value) { FOnResize = std::move(Value); }
+  const TCanResizeEvent& GetOnCanResize() const { return FOnCanResize; }
+  void SetOnCanResize(TCanResizeEvent Value) { FOnCanResize = std::move(Value); }
+
+  // Drag and drop between the controls of one window. A drag has a source
+  // control and, while the mouse is over an enabled control, a target,
+  // which hears dsDragEnter, dsDragMove and dsDragLeave through DragOver
+  // and answers whether it accepts; the host shows DragCursor of the source
+  // over a target that accepts and crNoDrop elsewhere. While a drag is
+  // begun, the mouse drives it instead of reaching the controls: moves find
+  // the target, and the first button release drops (EndDrag(true)). A drag
+  // begun with Immediate false starts only once the mouse has moved
+  // Threshold pixels (negative: DefaultDragThreshold) from where it was
+  // begun; a release before that ends it without any drag event and reaches
+  // the control as usual, so a click stays a click.
+  TDragMode GetDragMode() const { return FDragMode; }
+  void SetDragMode(TDragMode Value) { FDragMode = Value; }
+  TCursor GetDragCursor() const { return FDragCursor; }
+  void SetDragCursor(TCursor Value) { FDragCursor = Value; }
+  // Makes this control the source of a drag; does nothing while any drag
+  // is begun. Started at once, OnStartDrag fires and the target under the
+  // mouse hears dsDragEnter.
+  void BeginDrag(bool Immediate, int32_t Threshold = -1);
+  // Ends the drag this control is the source of (nothing otherwise): the
+  // target hears dsDragLeave; with Drop and a target that accepted, the
+  // target's DragDrop runs; then OnEndDrag with the target or null.
+  void EndDrag(bool Drop);
+  // This control is the source of a drag, started or waiting for the
+  // threshold.
+  bool Dragging() const;
+  // Runs OnDragDrop; a drop with Source on this control at (X, Y).
+  virtual void DragDrop(TObject* Source, int32_t X, int32_t Y);
+  const TStartDragEvent& GetOnStartDrag() const { return FOnStartDrag; }
+  void SetOnStartDrag(TStartDragEvent Value) { FOnStartDrag = std::move(Value); }
+  const TDragOverEvent& GetOnDragOver() const { return FOnDragOver; }
+  void SetOnDragOver(TDragOverEvent Value) { FOnDragOver = std::move(Value); }
+  const TDragDropEvent& GetOnDragDrop() const { return FOnDragDrop; }
+  void SetOnDragDrop(TDragDropEvent Value) { FOnDragDrop = std::move(Value); }
+  const TEndDragEvent& GetOnEndDrag() const { return FOnEndDrag; }
+  void SetOnEndDrag(TEndDragEvent Value) { FOnEndDrag = std::move(Value); }
+
+  // The menu shown when the right button is released over the control and
+  // the control did not use the button itself (RightButtonUsed). A control
+  // without one lets the nearest parent with one show its menu. Not owned;
+  // reads null once the menu is destroyed.
+  TPopupMenu* GetPopupMenu() const;
+  void SetPopupMenu(TPopupMenu* Value);
+
+  // The hint: text before a '|' is the short hint hosts show as a tool tip,
+  // the rest a longer description. ShowHint follows the parent's while
+  // ParentShowHint is true (the default); setting ShowHint sets
+  // ParentShowHint false.
+  const std::string& GetHint() const { return FHint; }
+  void SetHint(const std::string& Value);
+  bool GetShowHint() const;
+  void SetShowHint(bool Value);
+  bool GetParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool Value);
 
   // Entry points for hosts, in this control's client coordinates (which may
   // lie outside the control while it holds the mouse). Events reach only a
@@ -255,6 +339,17 @@ protected:
   virtual bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, const TPoint& MousePos);
   // Fires OnResize; runs after every change of width or height.
   virtual void Resize();
+  // Asked before the size changes; fires OnCanResize. False keeps the old
+  // size.
+  virtual bool CanResize(int32_t& NewWidth, int32_t& NewHeight);
+  // Fire OnStartDrag, OnDragOver (Accept comes true only when it is set, so
+  // a control without the event refuses drops) and OnEndDrag.
+  virtual void DoStartDrag(TObject*& DragObject);
+  virtual void DragOver(TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept);
+  virtual void DoEndDrag(TObject* Target, int32_t X, int32_t Y);
+  // True when the control used the right button of the release just
+  // delivered for a gesture of its own, so that no popup menu appears.
+  virtual bool RightButtonUsed() const { return false; }
   // Draws the control on GetCanvas(). Unless the style has csOpaque, the
   // surface has been filled with Color before.
   virtual void Paint() {}
@@ -272,6 +367,17 @@ private:
   friend class TWinControl;
   friend class TControlRef;
 
+  // The steps of a drag (controls.cpp), static so that they may run the
+  // protected drag handlers of every control involved.
+  static void DragTo(TControl* Root, const TPoint& P);
+  static void StartDrag(TControl* Root, const TPoint& P);
+  static bool DragInput(TControl* C, bool Release, int32_t X, int32_t Y);
+  // Shows the popup menu of this control or its nearest parent with one.
+  void ContextPopup(TPoint Pos);
+  // Tells the host about the hint of this control and of the children that
+  // follow its ShowHint.
+  void ShowHintChanged();
+
   std::shared_ptr<TControl*> FSelf;
   TWinControl* FParent = nullptr;
   int32_t FLeft = 0;
@@ -283,6 +389,13 @@ private:
   bool FNeedsPaint = true;
   bool FPainting = false;
   bool FSurfaceReported = false;
+  bool FAskingResize = false;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  TDragMode FDragMode = dmManual;
+  TCursor FDragCursor = crDrag;
+  std::string FHint;
+  std::weak_ptr<TPopupMenu*> FPopupMenu;
   TAlign FAlign = alNone;
   TCursor FCursor = crDefault;
   TColor FColor = clBtnFace;
@@ -300,6 +413,11 @@ private:
   TMouseWheelUpDownEvent FOnMouseWheelUp;
   TMouseWheelUpDownEvent FOnMouseWheelDown;
   TNotifyEvent FOnResize;
+  TCanResizeEvent FOnCanResize;
+  TStartDragEvent FOnStartDrag;
+  TDragOverEvent FOnDragOver;
+  TDragDropEvent FOnDragDrop;
+  TEndDragEvent FOnEndDrag;
 };
 
 // A control without children of its own that paints itself (the speed

@@ -235,3 +235,71 @@ TEST(Controls, NameBecomesCaptionOnlyWhileTheCaptionFollowsIt) {
   Quiet.SetName("Atlas");
   EXPECT_EQ(Quiet.GetCaption(), "");
 }
+
+TEST(Controls, CanResizeAltersOrRefusesSizesBeforeTheyTakeEffect) {
+  TCustomControl Parent(nullptr);
+  Parent.SetBounds(0, 0, 200, 100);
+  auto* C = new TCustomControl(&Parent);
+  C->SetParent(&Parent);
+  C->SetBounds(0, 0, 40, 30);
+  int Resizes = 0;
+  C->SetOnResize([&](TObject*) { ++Resizes; });
+  // At most 50 wide; no height under 10; a hostile answer is clamped.
+  C->SetOnCanResize([&](TObject*, int32_t& W, int32_t& H, bool& Resize) {
+    if (W == 99) W = -5;
+    W = std::min(W, 50);
+    Resize = H >= 10;
+  });
+  struct TCase {
+    TRect Asked;
+    TRect Got;
+  } Cases[] = {
+      {Rect(0, 0, 80, 30), Rect(0, 0, 50, 30)}, // altered
+      {Rect(5, 6, 25, 11), Rect(5, 6, 55, 36)}, // refused: only the move
+      {Rect(5, 6, 25, 36), Rect(5, 6, 25, 36)}, // allowed
+      {Rect(0, 0, 99, 30), Rect(0, 0, 0, 30)},  // clamped
+  };
+  for (const TCase& T : Cases) {
+    C->SetBoundsRect(T.Asked);
+    EXPECT_EQ(C->GetBoundsRect(), T.Got);
+    EXPECT_EQ(C->GetSurface().GetWidth(), T.Got.Width());
+  }
+  EXPECT_EQ(Resizes, 3);
+  // The parent's layout asks too.
+  C->SetAlign(alClient);
+  EXPECT_EQ(C->GetBoundsRect(), Rect(0, 0, 50, 100));
+  // A handler that sets the size itself is not asked again from inside.
+  int Asked = 0;
+  C->SetOnCanResize([&](TObject*, int32_t&, int32_t&, bool& Resize) {
+    ++Asked;
+    C->SetHeight(20);
+    Resize = false;
+  });
+  C->SetAlign(alNone);
+  C->SetWidth(10);
+  EXPECT_EQ(Asked, 1);
+  EXPECT_EQ(C->GetWidth(), 50);
+  EXPECT_EQ(C->GetHeight(), 20);
+}
+
+TEST(Controls, ShowHintFollowsTheParentUntilSet) {
+  TCustomControl Root(nullptr), Other(nullptr);
+  auto* Panel = new TPanel(&Root);
+  Panel->SetParent(&Root);
+  auto* C = new TCustomControl(&Root);
+  C->SetParent(Panel);
+  EXPECT_FALSE(C->GetShowHint());
+  Root.SetShowHint(true); // through the panel
+  EXPECT_TRUE(C->GetShowHint());
+  Panel->SetShowHint(false);
+  EXPECT_FALSE(C->GetShowHint());
+  EXPECT_FALSE(Panel->GetParentShowHint());
+  C->SetShowHint(true); // its own from now on
+  Panel->SetParentShowHint(true);
+  EXPECT_FALSE(C->GetParentShowHint());
+  C->SetParentShowHint(true);
+  EXPECT_TRUE(C->GetShowHint());
+  C->SetParent(&Other); // a new parent: its value
+  EXPECT_FALSE(C->GetShowHint());
+  C->SetParent(nullptr);
+}

@@ -207,3 +207,93 @@ TEST_F(TFixture, WaitMessageSaysWhetherInputCanStillCome) {
   EXPECT_FALSE(Application().WaitMessage());
   Application().SetHost(Old);
 }
+
+TEST_F(TFixture, DragAndDropBetweenTheControlsOfAWindow) {
+  // Root accepts drops left of x = 40; the child is the source.
+  // "<What> <name of O or none> <X>,<Y>"
+  const auto Entry = [](std::string What, TObject* O, int32_t X, int32_t Y) {
+    What.append(" ").append(O ? static_cast<TComponent*>(O)->GetName() : "none");
+    return What.append(" ").append(std::to_string(X)).append(",").append(std::to_string(Y));
+  };
+  const char* States[] = {"enter", "leave", "move"};
+  Root->SetOnDragOver(
+      [&](TObject*, TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) {
+        Log.push_back(Entry(std::string("over ").append(States[State]), Source, X, Y));
+        Accept = X < 40;
+      });
+  Root->SetOnDragDrop([&](TObject*, TObject* Source, int32_t X, int32_t Y) {
+    Log.push_back(Entry("drop", Source, X, Y));
+  });
+  Child->SetOnStartDrag([&](TObject*, TObject*&) { Log.push_back("start"); });
+  Child->SetOnEndDrag([&](TObject*, TObject* Target, int32_t X, int32_t Y) {
+    Log.push_back(Entry("end", Target, X, Y));
+  });
+  std::vector<TCursor> Cursors;
+  H.SetOnIdle(nullptr);
+  const auto Cursor = [&] { H.PostProc([&] { Cursors.push_back(H.GetDragCursor()); }); };
+
+  // Automatic: the press begins at once and never reaches MouseDown; the
+  // child itself has no OnDragOver and refuses.
+  Child->SetDragMode(dmAutomatic);
+  H.PostMouseDown(Root, mbLeft, 0, 55, 45);
+  Cursor();
+  H.PostMouseMove(Root, 0, 20, 10);
+  Cursor();
+  H.PostMouseMove(Root, 0, 60, 10);
+  Cursor();
+  H.PostMouseUp(Root, mbLeft, 0, 30, 10);
+  Cursor();
+  Application().ProcessMessages();
+  EXPECT_EQ(Log,
+            (std::vector<std::string>{"start", "over enter child 20,10", "over move child 60,10",
+                                      "over move child 30,10", "over leave child 30,10",
+                                      "drop child 30,10", "end root 30,10"}));
+  EXPECT_EQ(Cursors, (std::vector<TCursor>{crNoDrop, crDrag, crNoDrop, crDefault}));
+  EXPECT_FALSE(Child->Dragging());
+
+  // Manual, with a threshold: a release before it is an ordinary click; a
+  // refused drop, a cancel and a replaced drag object end with no target.
+  Log.clear();
+  Child->SetDragMode(dmManual);
+  Child->SetDragCursor(crHandPoint);
+  Child->SetOnMouseDown([&](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+    Child->BeginDrag(false);
+    Log.push_back(Child->Dragging() ? "begun" : "not begun");
+  });
+  H.PostMouseDown(Root, mbLeft, 0, 55, 45);
+  H.PostMouseMove(Root, 0, 59, 41); // 4 pixels: below the threshold
+  H.PostMouseUp(Root, mbLeft, 0, 59, 41);
+  H.PostMouseDown(Root, mbLeft, 0, 55, 45);
+  H.PostMouseMove(Root, 0, 30, 45);
+  Cursor();
+  H.PostMouseUp(Root, mbLeft, 0, 70, 45);
+  H.PostMouseDown(Root, mbLeft, 0, 55, 45);
+  H.PostMouseMove(Root, 0, 10, 10);
+  H.PostProc([&] { Child->EndDrag(false); });
+  Application().ProcessMessages();
+  EXPECT_EQ(Log, (std::vector<std::string>{
+                     "child down l 5,5", "begun", "child click", "child up  9,1",
+                     "child down l 5,5", "begun", "start", "over enter child 30,45",
+                     "over leave child 70,45", "end none 0,0", "child down l 5,5", "begun", "start",
+                     "over enter child 10,10", "over leave child 10,10", "end none 0,0"}));
+  EXPECT_EQ(Cursors.back(), crHandPoint);
+  EXPECT_EQ(H.GetDragCursor(), crDefault);
+  // Targets see the object OnStartDrag names; a source destroyed by a
+  // target's handler ends the drag silently, and the mouse is free again.
+  H.PostMouseUp(Root, mbLeft, 0, 12, 12);
+  H.PostMouseMove(Root, 0, 12, 12);
+  Application().ProcessMessages();
+  Log.clear();
+  Child->SetOnMouseDown(nullptr);
+  Child->SetOnStartDrag([&](TObject*, TObject*& DragObject) { DragObject = Root; });
+  Root->SetOnDragOver([&](TObject*, TObject* Source, int32_t X, int32_t Y, TDragState, bool&) {
+    Log.push_back(Entry("over", Source, X, Y));
+    delete Child;
+    Child = nullptr;
+  });
+  Child->BeginDrag(true); // where the mouse was last seen
+  H.PostMouseMove(Root, 0, 10, 10);
+  Application().ProcessMessages();
+  EXPECT_EQ(Log, (std::vector<std::string>{"over root 12,12", "root move  10,10"}));
+  EXPECT_EQ(H.GetDragCursor(), crDefault);
+}
