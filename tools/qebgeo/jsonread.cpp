@@ -124,7 +124,7 @@ private:
       std::string Key = String();
       if (V.Find(Key) != nullptr) Fail("the member \"" + Key + "\" appears twice");
       Expect(':', "':' after a member name");
-      V.Members.emplace_back(std::move(Key), Value(Depth));
+      V.Members.push_back(TJsonMember{std::move(Key), Value(Depth)});
       SkipBlanks();
       if (Peek() == '}') break;
       Expect(',', "',' or '}' in an object");

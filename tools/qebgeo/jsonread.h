@@ -27,6 +27,8 @@ struct TJsonLimits {
   std::size_t MaxValues = 2'000'000;           // values of every kind together
 };
 
+struct TJsonMember;
+
 struct TJsonValue {
   enum TKind : unsigned char { jNull, jBool, jNumber, jString, jArray, jObject };
   TKind Kind = jNull;
@@ -34,10 +36,15 @@ struct TJsonValue {
   double Number = 0; // always finite
   std::string Text;  // a string, UTF-8
   std::vector<TJsonValue> Items;
-  std::vector<std::pair<std::string, TJsonValue>> Members; // in the order of the text
+  std::vector<TJsonMember> Members; // in the order of the text
 
   // The member named Key of an object; nullptr when absent or not an object.
   const TJsonValue* Find(std::string_view Key) const;
+};
+
+struct TJsonMember {
+  std::string Name;
+  TJsonValue Value;
 };
 
 // Kind names for messages: "null", "a boolean", "a number", ...
