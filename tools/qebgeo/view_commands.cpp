@@ -66,14 +66,6 @@ std::string MapImageOf(const std::string& CalFile, const std::string& Id) {
   return Image;
 }
 
-void SavePng(TVozIza& V, const std::string& FileName) {
-  TBitmap Shot;
-  V.PaintTo(Shot);
-  TPNGImage Png;
-  Png.Assign(&Shot);
-  Png.SaveToFile(FileName);
-}
-
 TShowGrat ParseGrat(std::string_view Text) {
   static constexpr std::string_view Names[] = {"none",         "points", "lines",
                                                "points+lines", "utm",    "points+utm"};
@@ -166,9 +158,19 @@ void CmdRender(TArgs A) {
             << V.GetTopLeft().X << ", " << V.GetTopLeft().Y << ")\n";
 }
 
+} // namespace
+
+void SavePng(TVozIza& V, const std::string& FileName) {
+  TBitmap Shot;
+  V.PaintTo(Shot);
+  TPNGImage Png;
+  Png.Assign(&Shot);
+  Png.SaveToFile(FileName);
+}
+
 // A stand-in for the world map where the image package is missing: sea,
 // land-coloured bands and darker lines every 30 degrees.
-std::string MakeWorldImage(const fs::path& Folder) {
+std::string MakeWorldImage(const std::filesystem::path& Folder) {
   TBitmap Bmp(2048, 1024);
   TCanvas& C = Bmp.GetCanvas();
   for (int32_t Y = 0; Y < 1024; Y += 8) {
@@ -194,8 +196,6 @@ TPoint WorldPixel(double Lat, double Long) {
   return {static_cast<int32_t>(std::lround((Long + 180) / 360 * 2048)),
           static_cast<int32_t>(std::lround((90 - Lat) / 180 * 1024))};
 }
-
-} // namespace
 
 void AddViewCommands(std::vector<TCommand>& List) {
   List.push_back(
