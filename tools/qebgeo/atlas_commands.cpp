@@ -79,13 +79,7 @@ void WriteWorldMap(const fs::path& Folder) {
   V.SetName("qebgeo");
   V.SetSuppressPaint(true);
   V.SetMapImgName(Image);
-  V.SetCalibModel(cmEquiRect);
-  V.SetMapCaption("World");
-  for (auto [Lat, Long] :
-       {std::pair{90.0, -180.0}, {-90.0, -180.0}, {-90.0, 180.0}, {90.0, 180.0}}) {
-    const TPoint P = WorldPixel(Lat, Long);
-    V.AddCalibPoint(Lat, Long, P.X, P.Y);
-  }
+  CalibrateWorldByCorners(V, "World");
   V.SaveCalDataAsXML((Folder / "world.xml").string(), "world");
 }
 

@@ -104,6 +104,8 @@ void SavePng(TVozIza& V, const std::string& FileName);
 std::string MakeWorldImage(const std::filesystem::path& Folder);
 // Image pixel of a position on a 2048 x 1024 equirectangular world map.
 TPoint WorldPixel(double Lat, double Long);
+// The equirectangular calibration of that map by its four corners, captioned.
+void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption);
 // Where the calibration of a generated map of the box LatLo..LatHi,
 // LongLo..LongHi and W x H pixels puts a position: the drawing area inside
 // EmptyMapMargin, north up.

@@ -197,6 +197,16 @@ TPoint WorldPixel(double Lat, double Long) {
           static_cast<int32_t>(std::lround((90 - Lat) / 180 * 1024))};
 }
 
+void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption) {
+  V.SetCalibModel(cmEquiRect);
+  V.SetMapCaption(Caption);
+  for (auto [Lat, Long] :
+       {std::pair{90.0, -180.0}, {-90.0, -180.0}, {-90.0, 180.0}, {90.0, 180.0}}) {
+    const TPoint P = WorldPixel(Lat, Long);
+    V.AddCalibPoint(Lat, Long, P.X, P.Y);
+  }
+}
+
 void AddViewCommands(std::vector<TCommand>& List) {
   List.push_back(
       {"render",
@@ -225,13 +235,7 @@ void DemoView() {
     TTextFile F(CalFile);
     F.Rewrite();
     // First calibration: the four corners, equirectangular.
-    V.SetCalibModel(cmEquiRect);
-    V.SetMapCaption("World, corners");
-    for (auto [Lat, Long] :
-         {std::pair{90.0, -180.0}, {-90.0, -180.0}, {-90.0, 180.0}, {90.0, 180.0}}) {
-      const TPoint P = WorldPixel(Lat, Long);
-      V.AddCalibPoint(Lat, Long, P.X, P.Y);
-    }
+    CalibrateWorldByCorners(V, "World, corners");
     V.WriteCalDataToOpenXMLFile(F, true, "corners");
     // Second: graticule lines, each a parabola through its points.
     V.ClearCalibData();

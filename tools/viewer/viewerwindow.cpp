@@ -431,45 +431,39 @@ void SavePng(const TBitmap& Bitmap, const QString& File) {
 
 } // namespace
 
+template <class F>
+bool ViewerWindow::WriteOutput(const QString& What, const QString& File, F&& Op) {
+  if (FAtlas->GetCurrentMap()->GetMapImgWidth() == 0) {
+    Fail(QStringLiteral("no map is shown"));
+    return false;
+  }
+  if (!Attempt(What, std::forward<F>(Op))) return false;
+  RememberFolder(File);
+  Report(QStringLiteral("wrote %1").arg(File));
+  return true;
+}
+
 bool ViewerWindow::ExportView(const QString& File) {
-  const bool Ok = Attempt(QStringLiteral("Export"), [&] {
+  return WriteOutput(QStringLiteral("Export"), File, [&] {
     TBitmap Shot;
     FAtlas->GetCurrentMap()->PaintTo(Shot);
     SavePng(Shot, File);
   });
-  if (Ok) {
-    RememberFolder(File);
-    Report(QStringLiteral("wrote %1").arg(File));
-  }
-  return Ok;
 }
 
 bool ViewerWindow::ExportWholeMap(const QString& File) {
-  TVozIza& V = *FAtlas->GetCurrentMap();
-  if (V.GetMapImgWidth() == 0) {
-    Fail(QStringLiteral("no map is shown"));
-    return false;
-  }
-  const bool Ok = Attempt(QStringLiteral("Export"), [&] {
+  return WriteOutput(QStringLiteral("Export"), File, [&] {
+    TVozIza& V = *FAtlas->GetCurrentMap();
     TBitmap Whole(V.GetMapImgWidth(), V.GetMapImgHeight());
     V.CopyToBMP(&Whole, {0, 0}, 1.0, 0, 0, V.GetMapImgWidth(), V.GetMapImgHeight());
     SavePng(Whole, File);
   });
-  if (Ok) {
-    RememberFolder(File);
-    Report(QStringLiteral("wrote %1").arg(File));
-  }
-  return Ok;
 }
 
 bool ViewerWindow::PrintToPdf(const QString& File) {
-  TVozIza& V = *FAtlas->GetCurrentMap();
-  if (V.GetMapImgWidth() == 0) {
-    Fail(QStringLiteral("no map is shown"));
-    return false;
-  }
-  TPrinter& P = Printer();
-  const bool Ok = Attempt(QStringLiteral("Print"), [&] {
+  return WriteOutput(QStringLiteral("Print"), File, [&] {
+    TVozIza& V = *FAtlas->GetCurrentMap();
+    TPrinter& P = Printer();
     std::unique_ptr<TPrinterBackend> Previous = P.SetBackend(
         std::make_unique<qt::PdfPrinterBackend>(QFile::encodeName(File).toStdString(), P));
     try {
@@ -483,11 +477,6 @@ bool ViewerWindow::PrintToPdf(const QString& File) {
     }
     P.SetBackend(std::move(Previous));
   });
-  if (Ok) {
-    RememberFolder(File);
-    Report(QStringLiteral("wrote %1").arg(File));
-  }
-  return Ok;
 }
 
 } // namespace qeb::viewer

@@ -59,6 +59,9 @@ private:
   void Magnify(double Factor);
   // Runs Op, reporting an exception as a failure with What.
   template <class F> bool Attempt(const QString& What, F&& Op);
+  // A file made from the map shown: Op under Attempt, then the folder
+  // remembered and the file reported.
+  template <class F> bool WriteOutput(const QString& What, const QString& File, F&& Op);
   void Fail(const QString& Message);
   void Report(const QString& Message);
   QString AskFile(const QString& Title, const QString& Filter, bool Save);
