@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripted_session.sh VIEWER QEBGEO PDFINFO WORKDIR RUNNER...: the viewer,
 # started through RUNNER (a display), opens the demo atlas, zooms in at Paris
-# by the atlas, exports the view and prints it; then the files are checked.
+# by the atlas, exports the view, prints it and goes back to the world map;
+# then the files are checked.
 set -euo pipefail
 viewer=$1 qebgeo=$2 pdfinfo=$3 work=$4
 shift 4
@@ -15,10 +16,12 @@ mkdir -p "$work"
 export XDG_CONFIG_HOME="$work/config"
 
 out=$("$@" "$viewer" --size 900 700 --open "$work/atlas" --zoom-at 48.8566 2.3522 \
-  --export-png "$work/view.png" --print-pdf "$work/view.pdf" --quit) || fail "the session: $out"
+  --export-png "$work/view.png" --print-pdf "$work/view.pdf" --back --quit) ||
+  fail "the session: $out"
 echo "$out"
 grep -q '5 maps registered, 0 files refused, showing "World"' <<<"$out" || fail "the atlas did not open"
 grep -q 'map [0-9]* "Europe"$' <<<"$out" || fail "the zoom did not switch to Europe"
+grep -q 'back to map [0-9]* "World"$' <<<"$out" || fail "back did not return to the world map"
 
 # A PNG of the map control's size (the view, not the whole 1260 x 760 map).
 [[ $(head -c 8 "$work/view.png" | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a ]] ||

@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "  --landmarks FILE        the first landmark set of a landmark file\n"
     "  --zoom-at LAT LONG      the next finer map of the atlas at the position\n"
     "  --fit                   the whole map in the window\n"
+    "  --back                  the view before, or the map before\n"
     "  --size WIDTH HEIGHT     the window's size in pixels (100..8192)\n"
     "  --export-png FILE       the view as a PNG file\n"
     "  --export-map-png FILE   the whole map at magnification 1 as a PNG file\n"
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
           Window.Fit();
           return true;
         });
+      } else if (A == "--back") {
+        Steps.push_back([&Window] { return Window.Back(); });
       } else if (A == "--size") {
         const int W = int(Number(Args, K, "the width", 100, 8192));
         const int H = int(Number(Args, K, "the height", 100, 8192));

@@ -30,6 +30,9 @@ namespace qeb::viewer {
 
 namespace {
 
+// Back returns through at most this many map switches.
+constexpr std::size_t kMaxMapTrail = 64;
+
 // "48°51.40'N  2°21.13'E   UTM 31U 452000 5411000"
 QString PositionText(double Lat, double Long) {
   auto Angle = [](double V, char Pos, char Neg) {
@@ -242,9 +245,13 @@ void ViewerWindow::MapChanged() {
 void ViewerWindow::ShowSwitchedMap() {
   const int32_t Ix = FAtlas->GetCurrentMapIdx();
   if (Ix == FArrangedMap) return;
+  if (FArrangedMap != 0) {
+    if (FMapTrail.size() == kMaxMapTrail) FMapTrail.erase(FMapTrail.begin());
+    FMapTrail.push_back(FArrangedMap);
+  }
   FArrangedMap = Ix;
   TVozIza& V = *FAtlas->GetCurrentMap();
-  if (V.GetMapImgWidth() == 0) return;
+  if (V.GetMapImgWidth() == 0) return StartHistory();
   const TPoint Centre = V.ControlToMapImage({V.GetWidth() / 2, V.GetHeight() / 2});
   V.SetSuppressPaint(true);
   V.SetMagnification(1);
@@ -254,19 +261,47 @@ void ViewerWindow::ShowSwitchedMap() {
   else
     V.BringMapPixelToCenter(Centre);
   FHasZoomPos = false;
-  V.ZoomStateOnStack();
+  StartHistory();
+}
+
+// The views recorded so far belong to the map before; the history starts
+// with the view shown.
+void ViewerWindow::StartHistory() {
+  FAtlas->GetCurrentMap()->ClearZoomHistory();
   FBackDepth = 0;
 }
 
-// The zoom history records each view as it is reached; going back walks it
-// from the one before the current view, until the next zoom or pan.
-void ViewerWindow::Back() {
+// The zoom history records each view of the map as it is reached; going
+// back walks it from the one before the current view, until the next zoom or
+// pan. Past its start, the map switched away from last comes back whole.
+bool ViewerWindow::Back() {
   TVozIza& V = *FAtlas->GetCurrentMap();
   const int32_t Ix = -(FBackDepth + 1);
-  if (Ix < -15 || V.GetZoomStackEntry(Ix).Empty()) return;
-  V.ZoomHistory(Ix);
-  ++FBackDepth;
-  MapChanged();
+  if (Ix >= -15 && !V.GetZoomStackEntry(Ix).Empty()) {
+    V.ZoomHistory(Ix);
+    ++FBackDepth;
+    MapChanged();
+    Report(QStringLiteral("back to the view before"));
+    return true;
+  }
+  while (!FMapTrail.empty()) {
+    const int32_t Previous = FMapTrail.back();
+    FMapTrail.pop_back();
+    if (FAtlas->SelectMap(Previous)) {
+      FArrangedMap = Previous;
+      V.ZoomFitPage();
+      StartHistory();
+      Report(QStringLiteral("back to map %1 \"%2\"")
+                 .arg(Previous)
+                 .arg(QString::fromStdString(FAtlas->GetMaps(Previous).Caption)));
+      return true;
+    }
+  }
+  if (FScripted)
+    Fail(QStringLiteral("nothing to go back to"));
+  else
+    statusBar()->showMessage(QStringLiteral("nothing to go back to"), 3000);
+  return false;
 }
 
 void ViewerWindow::Fit() {
@@ -345,6 +380,7 @@ bool ViewerWindow::OpenPath(const QString& Path) {
   // out.
   while (FAtlas->GetNumRegMaps() > 0)
     FAtlas->UnregisterMap(FAtlas->GetNumRegMaps());
+  FMapTrail.clear();
   int32_t Refused = 0;
   for (const QString& F : Files)
     if (!FAtlas->RegisterMap(QFile::encodeName(F).toStdString())) ++Refused;
@@ -371,7 +407,8 @@ bool ViewerWindow::OpenPath(const QString& Path) {
   }
   RememberFolder(Path);
   FArrangedMap = FAtlas->GetCurrentMapIdx();
-  Fit();
+  V.ZoomFitPage();
+  StartHistory();
   setWindowTitle(QStringLiteral("qebgeo-viewer - %1").arg(Info.fileName()));
   Report(QStringLiteral("opened %1: %2 maps registered, %3 files refused, showing \"%4\"")
              .arg(Path)

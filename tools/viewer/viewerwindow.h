@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "bindings/qt/qthost.h"
 #include "qebgeolib/geoatlas/geoatlas.h"
@@ -41,6 +42,8 @@ public:
   bool PrintToPdf(const QString& File);
   // The whole map in the window.
   void Fit();
+  // The view before, or past the first view of a map the map before.
+  bool Back();
 
 private:
   enum TMode { mdPointer, mdZoom, mdPan };
@@ -53,9 +56,9 @@ private:
   // zoom (the atlas keeps the magnification of the map before, which can
   // leave a finer map a small picture in a corner).
   void ShowSwitchedMap();
+  void StartHistory();
   // The position under the mouse, false outside the calibration.
   bool PositionAt(int32_t X, int32_t Y, double& Lat, double& Long) const;
-  void Back();
   void Magnify(double Factor);
   // Runs Op, reporting an exception as a failure with What.
   template <class F> bool Attempt(const QString& What, F&& Op);
@@ -76,6 +79,8 @@ private:
   int32_t FBackDepth = 0;
   // The map the viewer last arranged; another current map is a switch.
   int32_t FArrangedMap = 0;
+  // The maps switched away from, the last at the back, for Back.
+  std::vector<int32_t> FMapTrail;
   // Where the last zoom asked for, to centre the map it switches to.
   bool FHasZoomPos = false;
   double FZoomLat = 0, FZoomLong = 0;
