@@ -108,7 +108,7 @@ if(TARGET qebgeolib-qt)
     INCLUDES DESTINATION ${QEB_INSTALL_INCLUDE_ROOT})
   install(EXPORT qebgeolibQtTargets NAMESPACE qebgeolib:: DESTINATION ${QEB_INSTALL_CMAKE_DIR}
     COMPONENT QtDevelopment)
-  qeb_install_headers(QtDevelopment bindings/qt/qthost.h)
+  qeb_install_headers(QtDevelopment bindings/qt/qthost.h bindings/qt/qtprinter.h)
   qeb_pkgconfig(qebgeolib-qt QtDevelopment "Qt 6 widgets hosting the qebgeolib controls"
     "qebplatform = ${PROJECT_VERSION}, Qt6Widgets")
   list(APPEND QEB_PACKAGE_COMPONENTS QtRuntime QtDevelopment)

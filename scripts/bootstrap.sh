@@ -20,6 +20,8 @@ packages=(
   qt6-base-dev
   # a real X display for the Qt programs in the tests (xvfb-run)
   xvfb xauth
+  # the viewer's test reads the PDF it printed (pdfinfo)
+  poppler-utils
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # accuracy oracles and benchmark peers (never linked into the library)

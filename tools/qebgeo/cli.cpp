@@ -144,6 +144,7 @@ void CmdDemo(TArgs A) {
   DemoView();
   DemoLandmarks();
   DemoSymbols();
+  DemoAtlas();
 }
 
 const std::vector<TCommand>& Commands() {
@@ -155,6 +156,7 @@ const std::vector<TCommand>& Commands() {
     AddViewCommands(L);
     AddLandmarkCommands(L);
     AddSymbolCommands(L);
+    AddAtlasCommands(L);
     return L;
   }();
   return List;

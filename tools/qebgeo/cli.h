@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <span>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "qebgeolib/geobasics/ellipsoids.h"
+
+#include "qebgeolib/platform/base/types.h"
 
 namespace qeb {
 class TGeoDB;
@@ -91,6 +94,23 @@ void AddLandmarkCommands(std::vector<TCommand>& List);
 void DemoLandmarks();
 void AddSymbolCommands(std::vector<TCommand>& List);
 void DemoSymbols();
+void AddAtlasCommands(std::vector<TCommand>& List);
+void DemoAtlas();
+
+// The control's view as a PNG file.
+void SavePng(TVozIza& V, const std::string& FileName);
+// A 2048 x 1024 equirectangular stand-in for the world map where the image
+// package is missing, written as world-generated.jpg into Folder; its name.
+std::string MakeWorldImage(const std::filesystem::path& Folder);
+// Image pixel of a position on a 2048 x 1024 equirectangular world map.
+TPoint WorldPixel(double Lat, double Long);
+// The equirectangular calibration of that map by its four corners, captioned.
+void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption);
+// Where the calibration of a generated map of the box LatLo..LatHi,
+// LongLo..LongHi and W x H pixels puts a position: the drawing area inside
+// EmptyMapMargin, north up.
+TPoint GeneratedMapPixel(double LatLo, double LongLo, double LatHi, double LongHi, int32_t W,
+                         int32_t H, double Lat, double Long);
 
 // Loads the landmark set Id (the first set when empty) of File into V; raises
 // with the reason when the file cannot be read or holds no such set.

@@ -194,13 +194,7 @@ struct TTownPainter {
       // Also passes over coordinates that are not numbers (a damaged file).
       if (!(P.Latit >= LatLo && P.Latit <= LatHi && P.Longit >= LongLo && P.Longit <= LongHi))
         continue;
-      // The drawing area inside the margin, north up: where the calibration
-      // of the generated map puts the position.
-      const auto X = int32_t(EmptyMapMargin + std::lround((P.Longit - LongLo) / (LongHi - LongLo) *
-                                                          (W - 2 * EmptyMapMargin)));
-      const auto Y =
-          int32_t(H - EmptyMapMargin -
-                  std::lround((P.Latit - LatLo) / (LatHi - LatLo) * (H - 2 * EmptyMapMargin)));
+      const auto [X, Y] = GeneratedMapPixel(LatLo, LongLo, LatHi, LongHi, W, H, P.Latit, P.Longit);
       DrawSymbol(C, X, Y, Sym);
       if (Names) {
         TLMTextProperties T = Caption;
@@ -286,6 +280,14 @@ void CmdEmptyMap(TArgs A) {
 }
 
 } // namespace
+
+TPoint GeneratedMapPixel(double LatLo, double LongLo, double LatHi, double LongHi, int32_t W,
+                         int32_t H, double Lat, double Long) {
+  return {int32_t(EmptyMapMargin +
+                  std::lround((Long - LongLo) / (LongHi - LongLo) * (W - 2 * EmptyMapMargin))),
+          int32_t(H - EmptyMapMargin -
+                  std::lround((Lat - LatLo) / (LatHi - LatLo) * (H - 2 * EmptyMapMargin)))};
+}
 
 void AddSymbolCommands(std::vector<TCommand>& List) {
   List.push_back({"symbols", "symbols SUBCOMMAND FILE [ARGUMENTS]",

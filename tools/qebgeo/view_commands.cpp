@@ -66,14 +66,6 @@ std::string MapImageOf(const std::string& CalFile, const std::string& Id) {
   return Image;
 }
 
-void SavePng(TVozIza& V, const std::string& FileName) {
-  TBitmap Shot;
-  V.PaintTo(Shot);
-  TPNGImage Png;
-  Png.Assign(&Shot);
-  Png.SaveToFile(FileName);
-}
-
 TShowGrat ParseGrat(std::string_view Text) {
   static constexpr std::string_view Names[] = {"none",         "points", "lines",
                                                "points+lines", "utm",    "points+utm"};
@@ -166,9 +158,19 @@ void CmdRender(TArgs A) {
             << V.GetTopLeft().X << ", " << V.GetTopLeft().Y << ")\n";
 }
 
+} // namespace
+
+void SavePng(TVozIza& V, const std::string& FileName) {
+  TBitmap Shot;
+  V.PaintTo(Shot);
+  TPNGImage Png;
+  Png.Assign(&Shot);
+  Png.SaveToFile(FileName);
+}
+
 // A stand-in for the world map where the image package is missing: sea,
 // land-coloured bands and darker lines every 30 degrees.
-std::string MakeWorldImage(const fs::path& Folder) {
+std::string MakeWorldImage(const std::filesystem::path& Folder) {
   TBitmap Bmp(2048, 1024);
   TCanvas& C = Bmp.GetCanvas();
   for (int32_t Y = 0; Y < 1024; Y += 8) {
@@ -195,7 +197,15 @@ TPoint WorldPixel(double Lat, double Long) {
           static_cast<int32_t>(std::lround((90 - Lat) / 180 * 1024))};
 }
 
-} // namespace
+void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption) {
+  V.SetCalibModel(cmEquiRect);
+  V.SetMapCaption(Caption);
+  for (auto [Lat, Long] :
+       {std::pair{90.0, -180.0}, {-90.0, -180.0}, {-90.0, 180.0}, {90.0, 180.0}}) {
+    const TPoint P = WorldPixel(Lat, Long);
+    V.AddCalibPoint(Lat, Long, P.X, P.Y);
+  }
+}
 
 void AddViewCommands(std::vector<TCommand>& List) {
   List.push_back(
@@ -225,13 +235,7 @@ void DemoView() {
     TTextFile F(CalFile);
     F.Rewrite();
     // First calibration: the four corners, equirectangular.
-    V.SetCalibModel(cmEquiRect);
-    V.SetMapCaption("World, corners");
-    for (auto [Lat, Long] :
-         {std::pair{90.0, -180.0}, {-90.0, -180.0}, {-90.0, 180.0}, {90.0, 180.0}}) {
-      const TPoint P = WorldPixel(Lat, Long);
-      V.AddCalibPoint(Lat, Long, P.X, P.Y);
-    }
+    CalibrateWorldByCorners(V, "World, corners");
     V.WriteCalDataToOpenXMLFile(F, true, "corners");
     // Second: graticule lines, each a parabola through its points.
     V.ClearCalibData();
