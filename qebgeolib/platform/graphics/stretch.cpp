@@ -547,6 +547,146 @@ void ExpandRows(const uint8_t* const* V, const int32_t* Plan, int64_t Count, uin
 #endif
 }
 
+// Shrinking, the area average of a destination row is a vertical pass over
+// its source rows, giving every source byte as an 8.8 value v = (sum of W
+// b) >> 6, and a horizontal pass, (2^23 + sum of W v) >> 24. Both are exact
+// integer sums, so any grouping of their terms gives the same pixels; the
+// loops group them for pmaddwd, which multiplies signed 16-bit values. The
+// levels are kept as v - 2^15, which the weights, adding up to 2^16, turn
+// into a constant -2^31 of the sum; the taps of a pixel are regrouped into
+// windows of two neighbouring source pixels with weights below 2^15, a
+// larger tap weight spreading over two windows.
+constexpr int32_t LevelBias = 1 << 15;
+constexpr uint32_t MaxWindowWeight = (1u << 15) - 1;
+
+// The windows of the taps Src[0..n) (consecutive source pixels) with
+// weights W: source pixel s of each window, taking Wa of s and Wb of s + 1,
+// into Out as (s, Wa | Wb << 16) unless Out is null; returns their number.
+int TapWindows(const int32_t* Src, const uint32_t* W, int n, int32_t* Out) {
+  int Count = 0, u = 0;
+  uint32_t Rest = n > 0 ? W[0] : 0;
+  auto Take = [&] {
+    const uint32_t Part = std::min(Rest, MaxWindowWeight);
+    Rest -= Part;
+    if (Rest == 0 && ++u < n) Rest = W[u];
+    return Part;
+  };
+  while (u < n) {
+    const int32_t S = Src[u];
+    const uint32_t Wa = Take();
+    const uint32_t Wb = u < n && Src[u] == S + 1 ? Take() : 0;
+    if (Out) {
+      Out[2 * Count] = S;
+      Out[2 * Count + 1] = int32_t(Wa | Wb << 16);
+    }
+    ++Count;
+  }
+  return Count;
+}
+
+// Levels[i] = ((sum of W[t] Rows[t][i]) >> 6) - 2^15 for i < Len. Fixed
+// is the number of taps when it is known here (a zoom's ratios have up to
+// four), so that the rows and weights stay in registers.
+template <int Fixed>
+void VerticalLevels(const uint8_t* const* Rows, const uint32_t* W, int Taps, std::size_t Len,
+                    int16_t* Levels) {
+  if (Fixed) Taps = Fixed;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (Len >= 16) {
+    const __m128i Zero = _mm_setzero_si128();
+    // The bias in the starting value: the arithmetic shift of sum - 2^21
+    // is v - 2^15.
+    const __m128i Start = _mm_set1_epi32(-(LevelBias << 6));
+    auto Chunk = [&](std::size_t At) {
+      __m128i A[4] = {Start, Start, Start, Start};
+      for (int t = 0; t < Taps; t += 2) {
+        const bool Pair = t + 1 < Taps;
+        const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[t] + At));
+        const __m128i Y =
+            Pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[t + 1] + At)) : Zero;
+        const __m128i Wt = _mm_set1_epi32(int(W[t] | (Pair ? W[t + 1] : 0) << 16));
+        const __m128i Lo = _mm_unpacklo_epi8(X, Y), Hi = _mm_unpackhi_epi8(X, Y);
+        A[0] = _mm_add_epi32(A[0], _mm_madd_epi16(_mm_unpacklo_epi8(Lo, Zero), Wt));
+        A[1] = _mm_add_epi32(A[1], _mm_madd_epi16(_mm_unpackhi_epi8(Lo, Zero), Wt));
+        A[2] = _mm_add_epi32(A[2], _mm_madd_epi16(_mm_unpacklo_epi8(Hi, Zero), Wt));
+        A[3] = _mm_add_epi32(A[3], _mm_madd_epi16(_mm_unpackhi_epi8(Hi, Zero), Wt));
+      }
+      auto* D = reinterpret_cast<__m128i*>(Levels + At);
+      _mm_storeu_si128(D, _mm_packs_epi32(_mm_srai_epi32(A[0], 6), _mm_srai_epi32(A[1], 6)));
+      _mm_storeu_si128(D + 1, _mm_packs_epi32(_mm_srai_epi32(A[2], 6), _mm_srai_epi32(A[3], 6)));
+    };
+    for (; i + 16 <= Len; i += 16)
+      Chunk(i);
+    // The last bytes again with the chunk ending there: the rows have no
+    // 16 bytes to spare.
+    if (i < Len) Chunk(Len - 16);
+    return;
+  }
+#endif
+  for (; i < Len; ++i) {
+    uint32_t S = 0;
+    for (int t = 0; t < Taps; ++t)
+      S += W[t] * Rows[t][i];
+    Levels[i] = int16_t(int32_t(S >> 6) - LevelBias);
+  }
+}
+
+// Count working pixels from the levels of source pixels of Bpp bytes, K
+// windows a pixel in Plan (source pixel from the first one, weights), K
+// fixed here when it is not 0; the plan holds
+// Count rounded up to four pixels. The loads read up to 16 bytes from a
+// window's first pixel, which the levels' margin has.
+template <int Bpp, int Fixed>
+void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t Count,
+                      uint32_t* Out) {
+  if (Fixed) K = Fixed;
+  const auto* L = reinterpret_cast<const uint8_t*>(Levels);
+#if defined(__SSE2__)
+  const __m128i Round = _mm_set1_epi32(1 << 23);
+  const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
+  for (int64_t c = 0; c < Count; c += 4) {
+    __m128i P[4];
+    for (int q = 0; q < 4; ++q, Plan += 2 * K) {
+      // Sum of W (v - 2^15) + 2^23 is the sum wanted less 2^31: shifted
+      // arithmetically, the channel less 128.
+      __m128i A = Round;
+      for (int k = 0; k < K; ++k) {
+        const __m128i V =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(L + int64_t(Plan[2 * k]) * (2 * Bpp)));
+        // Each channel of s next to the same channel of s + 1.
+        const __m128i X = Bpp == 3 ? _mm_unpacklo_epi16(V, _mm_srli_si128(V, 6))
+                                   : _mm_unpacklo_epi16(V, _mm_unpackhi_epi64(V, V));
+        A = _mm_add_epi32(A, _mm_madd_epi16(X, _mm_set1_epi32(Plan[2 * k + 1])));
+      }
+      P[q] = _mm_srai_epi32(A, 24);
+    }
+    const __m128i R = _mm_packs_epi16(_mm_packs_epi32(P[0], P[1]), _mm_packs_epi32(P[2], P[3]));
+    const __m128i Px = _mm_and_si128(_mm_xor_si128(R, Unbias), Rgb);
+    if (c + 4 <= Count) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + c), Px);
+    } else {
+      uint32_t Tail[4];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), Px);
+      std::memcpy(Out + c, Tail, std::size_t(Count - c) * 4);
+    }
+  }
+#else
+  for (int64_t c = 0; c < Count; ++c, Plan += 2 * K) {
+    uint32_t A[3] = {1u << 23, 1u << 23, 1u << 23};
+    for (int k = 0; k < K; ++k) {
+      const auto Wa = uint32_t(Plan[2 * k + 1]) & 0xFFFF, Wb = uint32_t(Plan[2 * k + 1]) >> 16;
+      for (int ch = 0; ch < 3; ++ch) {
+        const uint8_t* V = L + int64_t(Plan[2 * k]) * (2 * Bpp) + 2 * ch;
+        A[ch] += Wa * uint32_t(int32_t(int16_t(Load16(V))) + LevelBias) +
+                 Wb * uint32_t(int32_t(int16_t(Load16(V + 2 * Bpp))) + LevelBias);
+      }
+    }
+    Out[c] = (A[0] >> 24) | (A[1] >> 24) << 8 | (A[2] >> 24) << 16;
+  }
+#endif
+}
+
 class TCopier {
 public:
   TCopier(TBitmap& Dst, const TBitmap& Src, TStretchScratch& S, uint8_t Code, TColor Pattern)
@@ -562,6 +702,12 @@ public:
       if (FDst.GetPixelFormat() == pf32bit) {
         uint8_t* D = FDst.GetBits() + Y * FDst.GetScanLineSize() + 4 * X0;
         if (reinterpret_cast<const uint8_t*>(In) != D) std::memcpy(D, In, std::size_t(4 * Count));
+      } else if (FDst.GetPixelFormat() == pf24bit) {
+        // Four bytes a pixel, the fourth overwritten by the next pixel.
+        uint8_t* D = FDst.GetBits() + Y * FDst.GetScanLineSize() + 3 * X0;
+        for (int64_t i = 0; i + 1 < Count; ++i)
+          Store32(D + 3 * i, In[i]);
+        Store24(D + 3 * (Count - 1), In[Count - 1]);
       } else {
         EncodeRow(FDst, int32_t(Y), int32_t(X0), int32_t(Count), In, Matcher());
       }
@@ -726,50 +872,73 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
     Enlarge(AY, RF, RL, X0, N, SXMin, Cols, ByteSource, Bpp, DirectOut);
     return;
   }
-  const std::size_t SumLen = std::size_t(Cols * Bpp);
-  FS.Sums.resize(SumLen);
+  // The horizontal plan: K windows a pixel, padded with weightless ones at
+  // the pixel's first tap, for N pixels rounded up to four.
+  const auto Taps = [&](int64_t c, int32_t* Out) {
+    const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
+    return TapWindows(FS.ColTapSrc.data() + U0, FS.ColTapWeight.data() + U0, U1 - U0, Out);
+  };
+  int K = 1;
+  for (int64_t c = 0; c < N; ++c)
+    K = std::max(K, Taps(c, nullptr));
+  const int64_t Padded = (N + 3) / 4 * 4;
+  FS.Windows.assign(std::size_t(Padded * K * 2), 0);
+  for (int64_t c = 0; c < Padded; ++c) {
+    int32_t* W = FS.Windows.data() + c * K * 2;
+    const int n = Taps(std::min(c, N - 1), W);
+    const int32_t First = W[0];
+    for (int k = 0; k < K; ++k)
+      W[2 * k] = (k < n ? W[2 * k] : First) - SXMin;
+  }
+  // The levels of a row and a margin for the windows' loads past its end.
+  const std::size_t Len = std::size_t(Cols * Bpp);
+  using THorizontal = void (*)(const int16_t*, const int32_t*, int, int64_t, uint32_t*);
+  const THorizontal Horizontal = Bpp == 3 ? (K == 2   ? HorizontalPixels<3, 2>
+                                             : K == 3 ? HorizontalPixels<3, 3>
+                                                      : HorizontalPixels<3, 0>)
+                                          : (K == 2   ? HorizontalPixels<4, 2>
+                                             : K == 3 ? HorizontalPixels<4, 3>
+                                                      : HorizontalPixels<4, 0>);
+  FS.Levels.assign(Len + 16, 0);
+  int16_t* Levels = FS.Levels.data();
   if (!ByteSource) {
+    FS.Sums.resize(Len);
     FS.Decoded.resize(std::size_t(Cols));
     FS.Decoded2.resize(std::size_t(Cols));
   }
-  uint32_t* Sums = FS.Sums.data();
   for (int64_t k = RF; k < RL; ++k) {
     const int64_t Y = AY.V0 + k;
-    // Vertical pass: weighted sums of the source rows, byte by byte.
     const int32_t T0 = FS.RowTapStart[std::size_t(k - RF)];
     const int32_t T1 = FS.RowTapStart[std::size_t(k - RF + 1)];
-    auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
-      const int32_t SY = FS.RowTapSrc[std::size_t(t)];
-      if (ByteSource) return SrcRow(SY) + int64_t(SXMin) * Bpp;
-      DecodeRow(FSrc, SY, SXMin, int32_t(Cols), Buffer.data());
-      return reinterpret_cast<const uint8_t*>(Buffer.data());
-    };
-    for (int32_t t = T0; t < T1; t += 2) {
-      const uint8_t* A = Row(t, FS.Decoded);
-      const uint32_t WA = FS.RowTapWeight[std::size_t(t)];
-      const bool Pair = t + 1 < T1;
-      const uint8_t* B = Pair ? Row(t + 1, FS.Decoded2) : A;
-      AccumulateRows(Sums, A, WA, B, Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, SumLen,
-                     t == T0);
-    }
-    // Horizontal pass on the sums reduced to 8.8 bits.
-    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
-    // Sums scaled by 2^14, reduced by 2^6 and weighted by 2^16: the result
-    // is scaled by 2^24.
-    constexpr int Shift = VerticalBits - 8;
-    constexpr uint32_t Round = 1u << (VerticalBits - Shift + HorizontalBits - 1);
-    for (int64_t c = 0; c < N; ++c) {
-      uint32_t A0 = Round, A1 = Round, A2 = Round;
-      const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
-      for (int32_t u = U0; u < U1; ++u) {
-        const uint32_t Wt = FS.ColTapWeight[std::size_t(u)];
-        const uint32_t* V = Sums + std::size_t(FS.ColTapSrc[std::size_t(u)] - SXMin) * Bpp;
-        A0 += Wt * (V[0] >> Shift);
-        A1 += Wt * (V[1] >> Shift);
-        A2 += Wt * (V[2] >> Shift);
+    if (ByteSource) {
+      FS.TapRows.resize(std::size_t(T1 - T0));
+      for (int32_t t = T0; t < T1; ++t)
+        FS.TapRows[std::size_t(t - T0)] =
+            SrcRow(FS.RowTapSrc[std::size_t(t)]) + int64_t(SXMin) * Bpp;
+      const int n = T1 - T0;
+      auto* Fn = n == 2   ? VerticalLevels<2>
+                 : n == 3 ? VerticalLevels<3>
+                 : n == 4 ? VerticalLevels<4>
+                          : VerticalLevels<0>;
+      Fn(FS.TapRows.data(), FS.RowTapWeight.data() + T0, n, Len, Levels);
+    } else {
+      // Decoded rows two at a time into 32-bit sums, then the levels.
+      auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
+        DecodeRow(FSrc, FS.RowTapSrc[std::size_t(t)], SXMin, int32_t(Cols), Buffer.data());
+        return reinterpret_cast<const uint8_t*>(Buffer.data());
+      };
+      for (int32_t t = T0; t < T1; t += 2) {
+        const uint8_t* A = Row(t, FS.Decoded);
+        const bool Pair = t + 1 < T1;
+        AccumulateRows(FS.Sums.data(), A, FS.RowTapWeight[std::size_t(t)],
+                       Pair ? Row(t + 1, FS.Decoded2) : A,
+                       Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, Len, t == T0);
       }
-      Out[c] = (A0 >> 24) | (A1 >> 24) << 8 | (A2 >> 24) << 16;
+      for (std::size_t i = 0; i < Len; ++i)
+        Levels[i] = int16_t(int32_t(FS.Sums[i] >> 6) - LevelBias);
     }
+    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
+    Horizontal(Levels, FS.Windows.data(), K, N, Out);
     Emit(Y, X0, N, Out);
   }
 }
