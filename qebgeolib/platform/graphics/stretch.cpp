@@ -552,12 +552,15 @@ void ExpandRows(const uint8_t* const* V, const int32_t* Plan, int64_t Count, uin
 // b) >> 6, and a horizontal pass, (2^23 + sum of W v) >> 24. Both are exact
 // integer sums, so any grouping of their terms gives the same pixels; the
 // loops group them for pmaddwd, which multiplies signed 16-bit values. The
-// levels are kept as v - 2^15, which the weights, adding up to 2^16, turn
-// into a constant -2^31 of the sum; the taps of a pixel are regrouped into
-// windows of two neighbouring source pixels with weights below 2^15, a
-// larger tap weight spreading over two windows.
-constexpr int32_t LevelBias = 1 << 15;
+// levels are kept as v + BlendBias, as the blended rows of enlarging hold
+// them, which the weights, adding up to 2^16, turn into the rounding term
+// less 2^31; the taps of a pixel are regrouped into windows of two
+// neighbouring source pixels with weights below 2^15, a larger tap weight
+// spreading over two windows.
 constexpr uint32_t MaxWindowWeight = (1u << 15) - 1;
+// A window in the horizontal plan: its weights four times, for the four
+// lanes of pmaddwd, then its first source pixel and padding to 32 bytes.
+constexpr int WindowInts = 8;
 
 // The windows of the taps Src[0..n) (consecutive source pixels) with
 // weights W: source pixel s of each window, taking Wa of s and Wb of s + 1,
@@ -595,9 +598,9 @@ void VerticalLevels(const uint8_t* const* Rows, const uint32_t* W, int Taps, std
 #if defined(__SSE2__)
   if (Len >= 16) {
     const __m128i Zero = _mm_setzero_si128();
-    // The bias in the starting value: the arithmetic shift of sum - 2^21
-    // is v - 2^15.
-    const __m128i Start = _mm_set1_epi32(-(LevelBias << 6));
+    // The bias in the starting value: the arithmetic shift of sum + 2^6
+    // BlendBias is v + BlendBias.
+    const __m128i Start = _mm_set1_epi32(BlendBias * 64);
     auto Chunk = [&](std::size_t At) {
       __m128i A[4] = {Start, Start, Start, Start};
       for (int t = 0; t < Taps; t += 2) {
@@ -628,61 +631,77 @@ void VerticalLevels(const uint8_t* const* Rows, const uint32_t* W, int Taps, std
     uint32_t S = 0;
     for (int t = 0; t < Taps; ++t)
       S += W[t] * Rows[t][i];
-    Levels[i] = int16_t(int32_t(S >> 6) - LevelBias);
+    Levels[i] = int16_t(int32_t(S >> 6) + BlendBias);
   }
 }
 
 // Count working pixels from the levels of source pixels of Bpp bytes, K
-// windows a pixel in Plan (source pixel from the first one, weights), K
-// fixed here when it is not 0; the plan holds
-// Count rounded up to four pixels. The loads read up to 16 bytes from a
-// window's first pixel, which the levels' margin has.
-template <int Bpp, int Fixed>
+// windows a pixel in Plan, K fixed here when it is not 0; the plan holds
+// Count rounded up to four pixels. The loads read up to 16 bytes from each
+// pixel of a window, which the levels' margin has.
+// Into Out as working pixels or, To24, as 24-bit ones.
+template <int Bpp, int Fixed, bool To24>
 void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t Count,
-                      uint32_t* Out) {
+                      uint8_t* Out) {
   if (Fixed) K = Fixed;
   const auto* L = reinterpret_cast<const uint8_t*>(Levels);
 #if defined(__SSE2__)
-  const __m128i Round = _mm_set1_epi32(1 << 23);
   const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
   for (int64_t c = 0; c < Count; c += 4) {
     __m128i P[4];
-    for (int q = 0; q < 4; ++q, Plan += 2 * K) {
-      // Sum of W (v - 2^15) + 2^23 is the sum wanted less 2^31: shifted
-      // arithmetically, the channel less 128.
-      __m128i A = Round;
+    for (int q = 0; q < 4; ++q, Plan += WindowInts * K) {
+      // The sum wanted less 2^31: shifted arithmetically, the channel less
+      // 128.
+      __m128i A = _mm_setzero_si128();
       for (int k = 0; k < K; ++k) {
-        const __m128i V =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(L + int64_t(Plan[2 * k]) * (2 * Bpp)));
+        const int32_t* Wk = Plan + WindowInts * k;
+        const uint8_t* V = L + int64_t(Wk[4]) * (2 * Bpp);
         // Each channel of s next to the same channel of s + 1.
-        const __m128i X = Bpp == 3 ? _mm_unpacklo_epi16(V, _mm_srli_si128(V, 6))
-                                   : _mm_unpacklo_epi16(V, _mm_unpackhi_epi64(V, V));
-        A = _mm_add_epi32(A, _mm_madd_epi16(X, _mm_set1_epi32(Plan[2 * k + 1])));
+        const __m128i X =
+            _mm_unpacklo_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(V)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(V + 2 * Bpp)));
+        A = _mm_add_epi32(A,
+                          _mm_madd_epi16(X, _mm_load_si128(reinterpret_cast<const __m128i*>(Wk))));
       }
       P[q] = _mm_srai_epi32(A, 24);
     }
     const __m128i R = _mm_packs_epi16(_mm_packs_epi32(P[0], P[1]), _mm_packs_epi32(P[2], P[3]));
     const __m128i Px = _mm_and_si128(_mm_xor_si128(R, Unbias), Rgb);
-    if (c + 4 <= Count) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + c), Px);
+    if (!To24 && c + 4 <= Count) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 4 * c), Px);
     } else {
-      uint32_t Tail[4];
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Tail), Px);
-      std::memcpy(Out + c, Tail, std::size_t(Count - c) * 4);
+      uint32_t Four[4];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Four), Px);
+      if (!To24) {
+        std::memcpy(Out + 4 * c, Four, std::size_t(Count - c) * 4);
+        continue;
+      }
+      // Four bytes a pixel, the fourth overwritten by the next pixel.
+      for (int64_t q = 0; q < 4 && c + q < Count; ++q) {
+        if (c + q + 1 < Count)
+          Store32(Out + 3 * (c + q), Four[q]);
+        else
+          Store24(Out + 3 * (c + q), Four[q]);
+      }
     }
   }
 #else
-  for (int64_t c = 0; c < Count; ++c, Plan += 2 * K) {
+  for (int64_t c = 0; c < Count; ++c, Plan += WindowInts * K) {
     uint32_t A[3] = {1u << 23, 1u << 23, 1u << 23};
     for (int k = 0; k < K; ++k) {
-      const auto Wa = uint32_t(Plan[2 * k + 1]) & 0xFFFF, Wb = uint32_t(Plan[2 * k + 1]) >> 16;
+      const int32_t* Wk = Plan + WindowInts * k;
+      const auto Wa = uint32_t(Wk[0]) & 0xFFFF, Wb = uint32_t(Wk[0]) >> 16;
       for (int ch = 0; ch < 3; ++ch) {
-        const uint8_t* V = L + int64_t(Plan[2 * k]) * (2 * Bpp) + 2 * ch;
-        A[ch] += Wa * uint32_t(int32_t(int16_t(Load16(V))) + LevelBias) +
-                 Wb * uint32_t(int32_t(int16_t(Load16(V + 2 * Bpp))) + LevelBias);
+        const uint8_t* V = L + int64_t(Wk[4]) * (2 * Bpp) + 2 * ch;
+        A[ch] += Wa * uint32_t(int16_t(Load16(V)) - BlendBias) +
+                 Wb * uint32_t(int16_t(Load16(V + 2 * Bpp)) - BlendBias);
       }
     }
-    Out[c] = (A[0] >> 24) | (A[1] >> 24) << 8 | (A[2] >> 24) << 16;
+    const uint32_t X = (A[0] >> 24) | (A[1] >> 24) << 8 | (A[2] >> 24) << 16;
+    if (To24)
+      Store24(Out + 3 * c, X);
+    else
+      Store32(Out + 4 * c, X);
   }
 #endif
 }
@@ -882,23 +901,30 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
   for (int64_t c = 0; c < N; ++c)
     K = std::max(K, Taps(c, nullptr));
   const int64_t Padded = (N + 3) / 4 * 4;
-  FS.Windows.assign(std::size_t(Padded * K * 2), 0);
+  FS.Windows.assign(std::size_t(Padded * K * WindowInts), 0);
   for (int64_t c = 0; c < Padded; ++c) {
-    int32_t* W = FS.Windows.data() + c * K * 2;
+    // The windows' pairs spread out into their slots from the last one.
+    int32_t* W = FS.Windows.data() + c * K * WindowInts;
     const int n = Taps(std::min(c, N - 1), W);
     const int32_t First = W[0];
-    for (int k = 0; k < K; ++k)
-      W[2 * k] = (k < n ? W[2 * k] : First) - SXMin;
+    for (int k = K - 1; k >= 0; --k) {
+      const int32_t S = (k < n ? W[2 * k] : First) - SXMin, Wt = k < n ? W[2 * k + 1] : 0;
+      std::fill_n(W + WindowInts * k, WindowInts, 0);
+      std::fill_n(W + WindowInts * k, 4, Wt);
+      W[WindowInts * k + 4] = S;
+    }
   }
   // The levels of a row and a margin for the windows' loads past its end.
   const std::size_t Len = std::size_t(Cols * Bpp);
-  using THorizontal = void (*)(const int16_t*, const int32_t*, int, int64_t, uint32_t*);
-  const THorizontal Horizontal = Bpp == 3 ? (K == 2   ? HorizontalPixels<3, 2>
-                                             : K == 3 ? HorizontalPixels<3, 3>
-                                                      : HorizontalPixels<3, 0>)
-                                          : (K == 2   ? HorizontalPixels<4, 2>
-                                             : K == 3 ? HorizontalPixels<4, 3>
-                                                      : HorizontalPixels<4, 0>);
+  // Copied into 24 or 32 bits, the pixels go straight into the destination.
+  const bool Direct24 = FCode == CodeSrcCopy && FDst.GetPixelFormat() == pf24bit;
+  using THorizontal = void (*)(const int16_t*, const int32_t*, int, int64_t, uint8_t*);
+  const THorizontal Horizontal =
+      Direct24
+          ? (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, true> : HorizontalPixels<3, 0, true>)
+                      : (K == 2 ? HorizontalPixels<4, 2, true> : HorizontalPixels<4, 0, true>))
+          : (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, false> : HorizontalPixels<3, 0, false>)
+                      : (K == 2 ? HorizontalPixels<4, 2, false> : HorizontalPixels<4, 0, false>));
   FS.Levels.assign(Len + 16, 0);
   int16_t* Levels = FS.Levels.data();
   if (!ByteSource) {
@@ -916,11 +942,21 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
         FS.TapRows[std::size_t(t - T0)] =
             SrcRow(FS.RowTapSrc[std::size_t(t)]) + int64_t(SXMin) * Bpp;
       const int n = T1 - T0;
-      auto* Fn = n == 2   ? VerticalLevels<2>
-                 : n == 3 ? VerticalLevels<3>
-                 : n == 4 ? VerticalLevels<4>
-                          : VerticalLevels<0>;
-      Fn(FS.TapRows.data(), FS.RowTapWeight.data() + T0, n, Len, Levels);
+      const uint32_t* W = FS.RowTapWeight.data() + T0;
+      const uint8_t* const* R = FS.TapRows.data();
+      auto* L8 = reinterpret_cast<uint8_t*>(Levels);
+      // One or two rows are the blend of enlarging, whose weights add up
+      // to 2^14 too; a weightless row drops out.
+      if (n == 1 || (n == 2 && (W[0] == 0 || W[1] == 0))) {
+        const uint8_t* One = n == 1 || W[0] != 0 ? R[0] : R[1];
+        BlendRows(One, One, 0, 0, Len, L8);
+      } else if (n == 2) {
+        BlendRows(R[0], R[1], W[0], W[1], Len, L8);
+      } else {
+        (n == 3   ? VerticalLevels<3>
+         : n == 4 ? VerticalLevels<4>
+                  : VerticalLevels<0>)(R, W, n, Len, Levels);
+      }
     } else {
       // Decoded rows two at a time into 32-bit sums, then the levels.
       auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
@@ -935,10 +971,14 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
                        Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, Len, t == T0);
       }
       for (std::size_t i = 0; i < Len; ++i)
-        Levels[i] = int16_t(int32_t(FS.Sums[i] >> 6) - LevelBias);
+        Levels[i] = int16_t(int32_t(FS.Sums[i] >> 6) + BlendBias);
+    }
+    if (Direct24) {
+      Horizontal(Levels, FS.Windows.data(), K, N, DstRow(Y) + 3 * X0);
+      continue;
     }
     uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
-    Horizontal(Levels, FS.Windows.data(), K, N, Out);
+    Horizontal(Levels, FS.Windows.data(), K, N, reinterpret_cast<uint8_t*>(Out));
     Emit(Y, X0, N, Out);
   }
 }
