@@ -561,9 +561,10 @@ void ExpandRows(const uint8_t* const* V, const int32_t* Plan, int64_t Count, uin
 // neighbouring source pixels with weights below 2^15, a larger tap weight
 // spreading over two windows.
 constexpr uint32_t MaxWindowWeight = (1u << 15) - 1;
-// A window in the horizontal plan: its weights four times, for the four
-// lanes of pmaddwd, then its first source pixel and padding to 32 bytes.
-constexpr int WindowInts = 8;
+// The k-th windows of two neighbouring pixels a and b in the horizontal
+// plan: the weights of a four times, for the four lanes of pmaddwd, those
+// of b, the first source pixels of a and b, and padding to 64 bytes.
+constexpr int WindowInts = 16;
 
 // The windows of the taps Src[0..n) (consecutive source pixels) with
 // weights W: source pixel s of each window, taking Wa of s and Wb of s + 1,
@@ -682,11 +683,42 @@ bool HasAvx2() {
 }
 #endif
 
-// Count working pixels from the levels of source pixels of Bpp bytes, K
-// windows a pixel in Plan, K fixed here when it is not 0; the plan holds
-// Count rounded up to four pixels. The loads read up to 16 bytes from each
-// pixel of a window, which the levels' margin has.
-// Into Out as working pixels or, To24, as 24-bit ones.
+#if defined(__SSE2__)
+// Four working pixels, or To24 24-bit ones, into Out from pixel c on, fewer
+// at the end of the row's Count.
+template <bool To24> inline void StoreFour(__m128i Px, uint8_t* Out, int64_t c, int64_t Count) {
+  if (!To24 && c + 4 <= Count) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 4 * c), Px);
+    return;
+  }
+  uint32_t Four[4];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(Four), Px);
+  if (!To24) {
+    std::memcpy(Out + 4 * c, Four, std::size_t(Count - c) * 4);
+    return;
+  }
+  // Four bytes a pixel, the fourth overwritten by the next pixel.
+  for (int64_t q = 0; q < 4 && c + q < Count; ++q) {
+    if (c + q + 1 < Count)
+      Store32(Out + 3 * (c + q), Four[q]);
+    else
+      Store24(Out + 3 * (c + q), Four[q]);
+  }
+}
+
+// The levels of source pixels s and s + 1 of a window at V, each channel of
+// s next to the same channel of s + 1.
+template <int Bpp> inline __m128i WindowLevels(const uint8_t* V) {
+  const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i*>(V));
+  return _mm_unpacklo_epi16(X, _mm_srli_si128(X, 2 * Bpp));
+}
+#endif
+
+// Count working pixels from the levels of source pixels of Bpp bytes, into
+// Out as working pixels or, To24, as 24-bit ones. Plan holds K windows for
+// each pair of pixels, K fixed here when it is not 0, for Count rounded up
+// to four pixels. The loads read up to 16 bytes from each pixel of a
+// window, which the levels' margin has.
 template <int Bpp, int Fixed, bool To24>
 void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t Count,
                       uint8_t* Out) {
@@ -696,50 +728,34 @@ void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t
   const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
   for (int64_t c = 0; c < Count; c += 4) {
     __m128i P[4];
-    for (int q = 0; q < 4; ++q, Plan += WindowInts * K) {
-      // The sum wanted less 2^31: shifted arithmetically, the channel less
-      // 128.
-      __m128i A = _mm_setzero_si128();
+    for (int h = 0; h < 4; h += 2, Plan += WindowInts * K) {
+      // The sums wanted less 2^31: shifted arithmetically, the channels
+      // less 128.
+      __m128i A = _mm_setzero_si128(), B = _mm_setzero_si128();
       for (int k = 0; k < K; ++k) {
         const int32_t* Wk = Plan + WindowInts * k;
-        const uint8_t* V = L + int64_t(Wk[4]) * (2 * Bpp);
-        // Each channel of s next to the same channel of s + 1.
-        const __m128i X =
-            _mm_unpacklo_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(V)),
-                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(V + 2 * Bpp)));
-        A = _mm_add_epi32(A,
-                          _mm_madd_epi16(X, _mm_load_si128(reinterpret_cast<const __m128i*>(Wk))));
+        const auto* Wv = reinterpret_cast<const __m128i*>(Wk);
+        A = _mm_add_epi32(A, _mm_madd_epi16(WindowLevels<Bpp>(L + int64_t(Wk[8]) * (2 * Bpp)),
+                                            _mm_load_si128(Wv)));
+        B = _mm_add_epi32(B, _mm_madd_epi16(WindowLevels<Bpp>(L + int64_t(Wk[9]) * (2 * Bpp)),
+                                            _mm_load_si128(Wv + 1)));
       }
-      P[q] = _mm_srai_epi32(A, 24);
+      P[h] = _mm_srai_epi32(A, 24);
+      P[h + 1] = _mm_srai_epi32(B, 24);
     }
     const __m128i R = _mm_packs_epi16(_mm_packs_epi32(P[0], P[1]), _mm_packs_epi32(P[2], P[3]));
-    const __m128i Px = _mm_and_si128(_mm_xor_si128(R, Unbias), Rgb);
-    if (!To24 && c + 4 <= Count) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 4 * c), Px);
-    } else {
-      uint32_t Four[4];
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(Four), Px);
-      if (!To24) {
-        std::memcpy(Out + 4 * c, Four, std::size_t(Count - c) * 4);
-        continue;
-      }
-      // Four bytes a pixel, the fourth overwritten by the next pixel.
-      for (int64_t q = 0; q < 4 && c + q < Count; ++q) {
-        if (c + q + 1 < Count)
-          Store32(Out + 3 * (c + q), Four[q]);
-        else
-          Store24(Out + 3 * (c + q), Four[q]);
-      }
-    }
+    StoreFour<To24>(_mm_and_si128(_mm_xor_si128(R, Unbias), Rgb), Out, c, Count);
   }
 #else
-  for (int64_t c = 0; c < Count; ++c, Plan += WindowInts * K) {
+  for (int64_t c = 0; c < Count; ++c) {
+    const int32_t* Pair = Plan + (c / 2) * WindowInts * K;
+    const int h = int(c % 2);
     uint32_t A[3] = {1u << 23, 1u << 23, 1u << 23};
     for (int k = 0; k < K; ++k) {
-      const int32_t* Wk = Plan + WindowInts * k;
-      const auto Wa = uint32_t(Wk[0]) & 0xFFFF, Wb = uint32_t(Wk[0]) >> 16;
+      const int32_t* Wk = Pair + WindowInts * k;
+      const auto Wa = uint32_t(Wk[4 * h]) & 0xFFFF, Wb = uint32_t(Wk[4 * h]) >> 16;
       for (int ch = 0; ch < 3; ++ch) {
-        const uint8_t* V = L + int64_t(Wk[4]) * (2 * Bpp) + 2 * ch;
+        const uint8_t* V = L + int64_t(Wk[8 + h]) * (2 * Bpp) + 2 * ch;
         A[ch] += Wa * uint32_t(int16_t(Load16(V)) - BlendBias) +
                  Wb * uint32_t(int16_t(Load16(V + 2 * Bpp)) - BlendBias);
       }
@@ -752,6 +768,43 @@ void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t
   }
 #endif
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// HorizontalPixels with AVX2: the two pixels of a window pair in the two
+// halves of the 256-bit registers.
+template <int Bpp, int Fixed, bool To24>
+__attribute__((target("avx2"))) void HorizontalPixelsAvx2(const int16_t* Levels,
+                                                          const int32_t* Plan, int K, int64_t Count,
+                                                          uint8_t* Out) {
+  if (Fixed) K = Fixed;
+  const auto* L = reinterpret_cast<const uint8_t*>(Levels);
+  const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
+  for (int64_t c = 0; c < Count; c += 4) {
+    __m256i P[2];
+    for (int h = 0; h < 2; ++h, Plan += WindowInts * K) {
+      __m256i A = _mm256_setzero_si256();
+      for (int k = 0; k < K; ++k) {
+        const int32_t* Wk = Plan + WindowInts * k;
+        const uint8_t* Va = L + int64_t(Wk[8]) * (2 * Bpp);
+        const uint8_t* Vb = L + int64_t(Wk[9]) * (2 * Bpp);
+        const __m256i X = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Va))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(Vb)), 1);
+        A = _mm256_add_epi32(
+            A, _mm256_madd_epi16(_mm256_unpacklo_epi16(X, _mm256_srli_si256(X, 2 * Bpp)),
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Wk))));
+      }
+      P[h] = _mm256_srai_epi32(A, 24);
+    }
+    // Packed in halves: pixels 0 and 2 in the low half, 1 and 3 in the high.
+    const __m256i R16 = _mm256_packs_epi32(P[0], P[1]);
+    const __m256i R8 = _mm256_packs_epi16(R16, R16);
+    const __m128i R =
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(R8), _mm256_extracti128_si256(R8, 1));
+    StoreFour<To24>(_mm_and_si128(_mm_xor_si128(R, Unbias), Rgb), Out, c, Count);
+  }
+}
+#endif
 
 class TCopier {
 public:
@@ -939,7 +992,7 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
     return;
   }
   // The horizontal plan: K windows a pixel, padded with weightless ones at
-  // the pixel's first tap, for N pixels rounded up to four.
+  // the pixel's first source pixel, for N pixels rounded up to four.
   const auto Taps = [&](int64_t c, int32_t* Out) {
     const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
     return TapWindows(FS.ColTapSrc.data() + U0, FS.ColTapWeight.data() + U0, U1 - U0, Out);
@@ -948,17 +1001,15 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
   for (int64_t c = 0; c < N; ++c)
     K = std::max(K, Taps(c, nullptr));
   const int64_t Padded = (N + 3) / 4 * 4;
-  FS.Windows.assign(std::size_t(Padded * K * WindowInts), 0);
+  FS.Windows.assign(std::size_t(Padded / 2 * K * WindowInts), 0);
+  FS.PixelWindows.resize(std::size_t(2 * K));
+  int32_t* T = FS.PixelWindows.data();
   for (int64_t c = 0; c < Padded; ++c) {
-    // The windows' pairs spread out into their slots from the last one.
-    int32_t* W = FS.Windows.data() + c * K * WindowInts;
-    const int n = Taps(std::min(c, N - 1), W);
-    const int32_t First = W[0];
-    for (int k = K - 1; k >= 0; --k) {
-      const int32_t S = (k < n ? W[2 * k] : First) - SXMin, Wt = k < n ? W[2 * k + 1] : 0;
-      std::fill_n(W + WindowInts * k, WindowInts, 0);
-      std::fill_n(W + WindowInts * k, 4, Wt);
-      W[WindowInts * k + 4] = S;
+    const int h = int(c % 2), n = Taps(std::min(c, N - 1), T);
+    for (int k = 0; k < K; ++k) {
+      int32_t* Wk = FS.Windows.data() + ((c / 2) * K + k) * WindowInts;
+      std::fill_n(Wk + 4 * h, 4, k < n ? T[2 * k + 1] : 0);
+      Wk[8 + h] = (k < n ? T[2 * k] : T[0]) - SXMin;
     }
   }
   // The levels of a row and a margin for the windows' loads past its end.
@@ -966,12 +1017,24 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
   // Copied into 24 or 32 bits, the pixels go straight into the destination.
   const bool Direct24 = FCode == CodeSrcCopy && FDst.GetPixelFormat() == pf24bit;
   using THorizontal = void (*)(const int16_t*, const int32_t*, int, int64_t, uint8_t*);
-  const THorizontal Horizontal =
+  THorizontal Horizontal =
       Direct24
           ? (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, true> : HorizontalPixels<3, 0, true>)
                       : (K == 2 ? HorizontalPixels<4, 2, true> : HorizontalPixels<4, 0, true>))
           : (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, false> : HorizontalPixels<3, 0, false>)
                       : (K == 2 ? HorizontalPixels<4, 2, false> : HorizontalPixels<4, 0, false>));
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (HasAvx2())
+    Horizontal =
+        Direct24
+            ? (Bpp == 3
+                   ? (K == 2 ? HorizontalPixelsAvx2<3, 2, true> : HorizontalPixelsAvx2<3, 0, true>)
+                   : (K == 2 ? HorizontalPixelsAvx2<4, 2, true> : HorizontalPixelsAvx2<4, 0, true>))
+            : (Bpp == 3 ? (K == 2 ? HorizontalPixelsAvx2<3, 2, false>
+                                  : HorizontalPixelsAvx2<3, 0, false>)
+                        : (K == 2 ? HorizontalPixelsAvx2<4, 2, false>
+                                  : HorizontalPixelsAvx2<4, 0, false>));
+#endif
   FS.Levels.assign(Len + 16, 0);
   int16_t* Levels = FS.Levels.data();
   if (!ByteSource) {
