@@ -15,7 +15,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
@@ -639,7 +639,7 @@ void VerticalLevels(const uint8_t* const* Rows, const uint32_t* W, int Taps, std
   }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
 // The vertical pass of VerticalLevels 32 bytes at a time, where the
 // processor has AVX2. The lanes of the 256-bit operations work as two
 // 128-bit halves, so the packed halves are put back in order before they
@@ -769,7 +769,7 @@ void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t
 #endif
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
 // HorizontalPixels with AVX2: the two pixels of a window pair in the two
 // halves of the 256-bit registers.
 template <int Bpp, int Fixed, bool To24>
@@ -1023,7 +1023,7 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
                       : (K == 2 ? HorizontalPixels<4, 2, true> : HorizontalPixels<4, 0, true>))
           : (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, false> : HorizontalPixels<3, 0, false>)
                       : (K == 2 ? HorizontalPixels<4, 2, false> : HorizontalPixels<4, 0, false>));
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
   if (HasAvx2())
     Horizontal =
         Direct24
@@ -1060,7 +1060,7 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
       if (n == 1 || (n == 2 && (W[0] == 0 || W[1] == 0))) {
         const uint8_t* One = n == 1 || W[0] != 0 ? R[0] : R[1];
         BlendRows(One, One, 0, 0, Len, L8);
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
       } else if (HasAvx2()) {
         (n == 2   ? VerticalLevelsAvx2<2>
          : n == 3 ? VerticalLevelsAvx2<3>
