@@ -113,12 +113,21 @@ void BM_AreaHalf_Qt_RGB32(benchmark::State& S) {
 void BM_AreaHalf_Qt_RGB888(benchmark::State& S) {
   QtScale(S, QImage::Format_RGB888, Qt::SmoothTransformation, 1000, 750);
 }
-// A ratio without a special loop (0.37), for the general filter's cost.
-void BM_Area037_Qeb_24to24(benchmark::State& S) {
-  Stretch(S, pf24bit, pf24bit, sbmHalftone, 740, 555);
+// Ratios without a special loop, for the general filter's cost: the
+// reductions a wheel notch or a fit meets, in percent.
+template <int Percent> void BM_Area_Qeb_24to24(benchmark::State& S) {
+  Stretch(S, pf24bit, pf24bit, sbmHalftone, SrcW * Percent / 100, SrcH * Percent / 100);
 }
-void BM_Area037_Qt_RGB32(benchmark::State& S) {
-  QtScale(S, QImage::Format_RGB32, Qt::SmoothTransformation, 740, 555);
+template <int Percent> void BM_Area_Qeb_32to32(benchmark::State& S) {
+  Stretch(S, pf32bit, pf32bit, sbmHalftone, SrcW * Percent / 100, SrcH * Percent / 100);
+}
+template <int Percent> void BM_Area_Qt_RGB32(benchmark::State& S) {
+  QtScale(S, QImage::Format_RGB32, Qt::SmoothTransformation, SrcW * Percent / 100,
+          SrcH * Percent / 100);
+}
+template <int Percent> void BM_Area_Qt_RGB888(benchmark::State& S) {
+  QtScale(S, QImage::Format_RGB888, Qt::SmoothTransformation, SrcW * Percent / 100,
+          SrcH * Percent / 100);
 }
 
 void BM_NearestHalf_Qeb_24to24(benchmark::State& S) {
@@ -325,8 +334,18 @@ QEB_BENCH(BM_AreaHalf_Qeb_32to32);
 QEB_BENCH(BM_AreaHalf_Qeb_24to15);
 QEB_BENCH(BM_AreaHalf_Qt_RGB32);
 QEB_BENCH(BM_AreaHalf_Qt_RGB888);
-QEB_BENCH(BM_Area037_Qeb_24to24);
-QEB_BENCH(BM_Area037_Qt_RGB32);
+QEB_BENCH(BM_Area_Qeb_24to24<37>);
+QEB_BENCH(BM_Area_Qeb_32to32<37>);
+QEB_BENCH(BM_Area_Qt_RGB32<37>);
+QEB_BENCH(BM_Area_Qt_RGB888<37>);
+QEB_BENCH(BM_Area_Qeb_24to24<60>);
+QEB_BENCH(BM_Area_Qeb_32to32<60>);
+QEB_BENCH(BM_Area_Qt_RGB32<60>);
+QEB_BENCH(BM_Area_Qt_RGB888<60>);
+QEB_BENCH(BM_Area_Qeb_24to24<80>);
+QEB_BENCH(BM_Area_Qeb_32to32<80>);
+QEB_BENCH(BM_Area_Qt_RGB32<80>);
+QEB_BENCH(BM_Area_Qt_RGB888<80>);
 QEB_BENCH(BM_NearestHalf_Qeb_24to24);
 QEB_BENCH(BM_NearestHalf_Qeb_32to32);
 QEB_BENCH(BM_NearestHalf_Qt_RGB32);

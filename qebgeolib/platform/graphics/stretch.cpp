@@ -15,6 +15,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace qeb::detail {
 
@@ -547,6 +550,262 @@ void ExpandRows(const uint8_t* const* V, const int32_t* Plan, int64_t Count, uin
 #endif
 }
 
+// Shrinking, the area average of a destination row is a vertical pass over
+// its source rows, giving every source byte as an 8.8 value v = (sum of W
+// b) >> 6, and a horizontal pass, (2^23 + sum of W v) >> 24. Both are exact
+// integer sums, so any grouping of their terms gives the same pixels; the
+// loops group them for pmaddwd, which multiplies signed 16-bit values. The
+// levels are kept as v + BlendBias, as the blended rows of enlarging hold
+// them, which the weights, adding up to 2^16, turn into the rounding term
+// less 2^31; the taps of a pixel are regrouped into windows of two
+// neighbouring source pixels with weights below 2^15, a larger tap weight
+// spreading over two windows.
+constexpr uint32_t MaxWindowWeight = (1u << 15) - 1;
+// The k-th windows of two neighbouring pixels a and b in the horizontal
+// plan: the weights of a four times, for the four lanes of pmaddwd, those
+// of b, the first source pixels of a and b, and padding to 64 bytes.
+constexpr int WindowInts = 16;
+
+// The windows of the taps Src[0..n) (consecutive source pixels) with
+// weights W: source pixel s of each window, taking Wa of s and Wb of s + 1,
+// into Out as (s, Wa | Wb << 16) unless Out is null; returns their number.
+int TapWindows(const int32_t* Src, const uint32_t* W, int n, int32_t* Out) {
+  int Count = 0, u = 0;
+  uint32_t Rest = n > 0 ? W[0] : 0;
+  auto Take = [&] {
+    const uint32_t Part = std::min(Rest, MaxWindowWeight);
+    Rest -= Part;
+    if (Rest == 0 && ++u < n) Rest = W[u];
+    return Part;
+  };
+  while (u < n) {
+    const int32_t S = Src[u];
+    const uint32_t Wa = Take();
+    const uint32_t Wb = u < n && Src[u] == S + 1 ? Take() : 0;
+    if (Out) {
+      Out[2 * Count] = S;
+      Out[2 * Count + 1] = int32_t(Wa | Wb << 16);
+    }
+    ++Count;
+  }
+  return Count;
+}
+
+// Levels[i] = ((sum of W[t] Rows[t][i]) >> 6) - 2^15 for i < Len. Fixed
+// is the number of taps when it is known here (a zoom's ratios have up to
+// four), so that the rows and weights stay in registers.
+template <int Fixed>
+void VerticalLevels(const uint8_t* const* Rows, const uint32_t* W, int Taps, std::size_t Len,
+                    int16_t* Levels) {
+  if (Fixed) Taps = Fixed;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (Len >= 16) {
+    const __m128i Zero = _mm_setzero_si128();
+    // The bias in the starting value: the arithmetic shift of sum + 2^6
+    // BlendBias is v + BlendBias.
+    const __m128i Start = _mm_set1_epi32(BlendBias * 64);
+    auto Chunk = [&](std::size_t At) {
+      __m128i A[4] = {Start, Start, Start, Start};
+      for (int t = 0; t < Taps; t += 2) {
+        const bool Pair = t + 1 < Taps;
+        const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[t] + At));
+        const __m128i Y =
+            Pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[t + 1] + At)) : Zero;
+        const __m128i Wt = _mm_set1_epi32(int(W[t] | (Pair ? W[t + 1] : 0) << 16));
+        const __m128i Lo = _mm_unpacklo_epi8(X, Y), Hi = _mm_unpackhi_epi8(X, Y);
+        A[0] = _mm_add_epi32(A[0], _mm_madd_epi16(_mm_unpacklo_epi8(Lo, Zero), Wt));
+        A[1] = _mm_add_epi32(A[1], _mm_madd_epi16(_mm_unpackhi_epi8(Lo, Zero), Wt));
+        A[2] = _mm_add_epi32(A[2], _mm_madd_epi16(_mm_unpacklo_epi8(Hi, Zero), Wt));
+        A[3] = _mm_add_epi32(A[3], _mm_madd_epi16(_mm_unpackhi_epi8(Hi, Zero), Wt));
+      }
+      auto* D = reinterpret_cast<__m128i*>(Levels + At);
+      _mm_storeu_si128(D, _mm_packs_epi32(_mm_srai_epi32(A[0], 6), _mm_srai_epi32(A[1], 6)));
+      _mm_storeu_si128(D + 1, _mm_packs_epi32(_mm_srai_epi32(A[2], 6), _mm_srai_epi32(A[3], 6)));
+    };
+    for (; i + 16 <= Len; i += 16)
+      Chunk(i);
+    // The last bytes again with the chunk ending there: the rows have no
+    // 16 bytes to spare.
+    if (i < Len) Chunk(Len - 16);
+    return;
+  }
+#endif
+  for (; i < Len; ++i) {
+    uint32_t S = 0;
+    for (int t = 0; t < Taps; ++t)
+      S += W[t] * Rows[t][i];
+    Levels[i] = int16_t(int32_t(S >> 6) + BlendBias);
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
+// The vertical pass of VerticalLevels 32 bytes at a time, where the
+// processor has AVX2. The lanes of the 256-bit operations work as two
+// 128-bit halves, so the packed halves are put back in order before they
+// are stored; the last chunk ends at the row's end.
+template <int Fixed>
+__attribute__((target("avx2"))) void VerticalLevelsAvx2(const uint8_t* const* Rows,
+                                                        const uint32_t* W, int Taps,
+                                                        std::size_t Len, int16_t* Levels) {
+  if (Len < 32) {
+    VerticalLevels<Fixed>(Rows, W, Taps, Len, Levels);
+    return;
+  }
+  if (Fixed) Taps = Fixed;
+  const __m256i Zero = _mm256_setzero_si256(), Start = _mm256_set1_epi32(BlendBias * 64);
+  for (std::size_t i = 0; i < Len; i += 32) {
+    const std::size_t At = std::min(i, Len - 32);
+    __m256i A0 = Start, A1 = Start, A2 = Start, A3 = Start;
+    for (int t = 0; t < Taps; t += 2) {
+      const bool Pair = t + 1 < Taps;
+      const __m256i X = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Rows[t] + At));
+      const __m256i Y =
+          Pair ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Rows[t + 1] + At)) : Zero;
+      const __m256i Wt = _mm256_set1_epi32(int(W[t] | (Pair ? W[t + 1] : 0) << 16));
+      const __m256i Lo = _mm256_unpacklo_epi8(X, Y), Hi = _mm256_unpackhi_epi8(X, Y);
+      A0 = _mm256_add_epi32(A0, _mm256_madd_epi16(_mm256_unpacklo_epi8(Lo, Zero), Wt));
+      A1 = _mm256_add_epi32(A1, _mm256_madd_epi16(_mm256_unpackhi_epi8(Lo, Zero), Wt));
+      A2 = _mm256_add_epi32(A2, _mm256_madd_epi16(_mm256_unpacklo_epi8(Hi, Zero), Wt));
+      A3 = _mm256_add_epi32(A3, _mm256_madd_epi16(_mm256_unpackhi_epi8(Hi, Zero), Wt));
+    }
+    const __m256i P01 = _mm256_packs_epi32(_mm256_srai_epi32(A0, 6), _mm256_srai_epi32(A1, 6));
+    const __m256i P23 = _mm256_packs_epi32(_mm256_srai_epi32(A2, 6), _mm256_srai_epi32(A3, 6));
+    auto* D = reinterpret_cast<__m256i*>(Levels + At);
+    _mm256_storeu_si256(D, _mm256_permute2x128_si256(P01, P23, 0x20));
+    _mm256_storeu_si256(D + 1, _mm256_permute2x128_si256(P01, P23, 0x31));
+  }
+}
+
+bool HasAvx2() {
+  static const bool Has = __builtin_cpu_supports("avx2");
+  return Has;
+}
+#endif
+
+#if defined(__SSE2__)
+// Four working pixels, or To24 24-bit ones, into Out from pixel c on, fewer
+// at the end of the row's Count.
+template <bool To24> inline void StoreFour(__m128i Px, uint8_t* Out, int64_t c, int64_t Count) {
+  if (!To24 && c + 4 <= Count) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 4 * c), Px);
+    return;
+  }
+  uint32_t Four[4];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(Four), Px);
+  if (!To24) {
+    std::memcpy(Out + 4 * c, Four, std::size_t(Count - c) * 4);
+    return;
+  }
+  // Four bytes a pixel, the fourth overwritten by the next pixel.
+  for (int64_t q = 0; q < 4 && c + q < Count; ++q) {
+    if (c + q + 1 < Count)
+      Store32(Out + 3 * (c + q), Four[q]);
+    else
+      Store24(Out + 3 * (c + q), Four[q]);
+  }
+}
+
+// The levels of source pixels s and s + 1 of a window at V, each channel of
+// s next to the same channel of s + 1.
+template <int Bpp> inline __m128i WindowLevels(const uint8_t* V) {
+  const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i*>(V));
+  return _mm_unpacklo_epi16(X, _mm_srli_si128(X, 2 * Bpp));
+}
+#endif
+
+// Count working pixels from the levels of source pixels of Bpp bytes, into
+// Out as working pixels or, To24, as 24-bit ones. Plan holds K windows for
+// each pair of pixels, K fixed here when it is not 0, for Count rounded up
+// to four pixels. The loads read up to 16 bytes from each pixel of a
+// window, which the levels' margin has.
+template <int Bpp, int Fixed, bool To24>
+void HorizontalPixels(const int16_t* Levels, const int32_t* Plan, int K, int64_t Count,
+                      uint8_t* Out) {
+  if (Fixed) K = Fixed;
+  const auto* L = reinterpret_cast<const uint8_t*>(Levels);
+#if defined(__SSE2__)
+  const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
+  for (int64_t c = 0; c < Count; c += 4) {
+    __m128i P[4];
+    for (int h = 0; h < 4; h += 2, Plan += WindowInts * K) {
+      // The sums wanted less 2^31: shifted arithmetically, the channels
+      // less 128.
+      __m128i A = _mm_setzero_si128(), B = _mm_setzero_si128();
+      for (int k = 0; k < K; ++k) {
+        const int32_t* Wk = Plan + WindowInts * k;
+        const auto* Wv = reinterpret_cast<const __m128i*>(Wk);
+        A = _mm_add_epi32(A, _mm_madd_epi16(WindowLevels<Bpp>(L + int64_t(Wk[8]) * (2 * Bpp)),
+                                            _mm_load_si128(Wv)));
+        B = _mm_add_epi32(B, _mm_madd_epi16(WindowLevels<Bpp>(L + int64_t(Wk[9]) * (2 * Bpp)),
+                                            _mm_load_si128(Wv + 1)));
+      }
+      P[h] = _mm_srai_epi32(A, 24);
+      P[h + 1] = _mm_srai_epi32(B, 24);
+    }
+    const __m128i R = _mm_packs_epi16(_mm_packs_epi32(P[0], P[1]), _mm_packs_epi32(P[2], P[3]));
+    StoreFour<To24>(_mm_and_si128(_mm_xor_si128(R, Unbias), Rgb), Out, c, Count);
+  }
+#else
+  for (int64_t c = 0; c < Count; ++c) {
+    const int32_t* Pair = Plan + (c / 2) * WindowInts * K;
+    const int h = int(c % 2);
+    uint32_t A[3] = {1u << 23, 1u << 23, 1u << 23};
+    for (int k = 0; k < K; ++k) {
+      const int32_t* Wk = Pair + WindowInts * k;
+      const auto Wa = uint32_t(Wk[4 * h]) & 0xFFFF, Wb = uint32_t(Wk[4 * h]) >> 16;
+      for (int ch = 0; ch < 3; ++ch) {
+        const uint8_t* V = L + int64_t(Wk[8 + h]) * (2 * Bpp) + 2 * ch;
+        A[ch] += Wa * uint32_t(int16_t(Load16(V)) - BlendBias) +
+                 Wb * uint32_t(int16_t(Load16(V + 2 * Bpp)) - BlendBias);
+      }
+    }
+    const uint32_t X = (A[0] >> 24) | (A[1] >> 24) << 8 | (A[2] >> 24) << 16;
+    if (To24)
+      Store24(Out + 3 * c, X);
+    else
+      Store32(Out + 4 * c, X);
+  }
+#endif
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
+// HorizontalPixels with AVX2: the two pixels of a window pair in the two
+// halves of the 256-bit registers.
+template <int Bpp, int Fixed, bool To24>
+__attribute__((target("avx2"))) void HorizontalPixelsAvx2(const int16_t* Levels,
+                                                          const int32_t* Plan, int K, int64_t Count,
+                                                          uint8_t* Out) {
+  if (Fixed) K = Fixed;
+  const auto* L = reinterpret_cast<const uint8_t*>(Levels);
+  const __m128i Unbias = _mm_set1_epi8(char(0x80)), Rgb = _mm_set1_epi32(0xFFFFFF);
+  for (int64_t c = 0; c < Count; c += 4) {
+    __m256i P[2];
+    for (int h = 0; h < 2; ++h, Plan += WindowInts * K) {
+      __m256i A = _mm256_setzero_si256();
+      for (int k = 0; k < K; ++k) {
+        const int32_t* Wk = Plan + WindowInts * k;
+        const uint8_t* Va = L + int64_t(Wk[8]) * (2 * Bpp);
+        const uint8_t* Vb = L + int64_t(Wk[9]) * (2 * Bpp);
+        const __m256i X = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Va))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(Vb)), 1);
+        A = _mm256_add_epi32(
+            A, _mm256_madd_epi16(_mm256_unpacklo_epi16(X, _mm256_srli_si256(X, 2 * Bpp)),
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Wk))));
+      }
+      P[h] = _mm256_srai_epi32(A, 24);
+    }
+    // Packed in halves: pixels 0 and 2 in the low half, 1 and 3 in the high.
+    const __m256i R16 = _mm256_packs_epi32(P[0], P[1]);
+    const __m256i R8 = _mm256_packs_epi16(R16, R16);
+    const __m128i R =
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(R8), _mm256_extracti128_si256(R8, 1));
+    StoreFour<To24>(_mm_and_si128(_mm_xor_si128(R, Unbias), Rgb), Out, c, Count);
+  }
+}
+#endif
+
 class TCopier {
 public:
   TCopier(TBitmap& Dst, const TBitmap& Src, TStretchScratch& S, uint8_t Code, TColor Pattern)
@@ -562,6 +821,12 @@ public:
       if (FDst.GetPixelFormat() == pf32bit) {
         uint8_t* D = FDst.GetBits() + Y * FDst.GetScanLineSize() + 4 * X0;
         if (reinterpret_cast<const uint8_t*>(In) != D) std::memcpy(D, In, std::size_t(4 * Count));
+      } else if (FDst.GetPixelFormat() == pf24bit) {
+        // Four bytes a pixel, the fourth overwritten by the next pixel.
+        uint8_t* D = FDst.GetBits() + Y * FDst.GetScanLineSize() + 3 * X0;
+        for (int64_t i = 0; i + 1 < Count; ++i)
+          Store32(D + 3 * i, In[i]);
+        Store24(D + 3 * (Count - 1), In[Count - 1]);
       } else {
         EncodeRow(FDst, int32_t(Y), int32_t(X0), int32_t(Count), In, Matcher());
       }
@@ -726,50 +991,111 @@ void TCopier::Area(const TAxis& AX, const TAxis& AY) {
     Enlarge(AY, RF, RL, X0, N, SXMin, Cols, ByteSource, Bpp, DirectOut);
     return;
   }
-  const std::size_t SumLen = std::size_t(Cols * Bpp);
-  FS.Sums.resize(SumLen);
+  // The horizontal plan: K windows a pixel, padded with weightless ones at
+  // the pixel's first source pixel, for N pixels rounded up to four.
+  const auto Taps = [&](int64_t c, int32_t* Out) {
+    const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
+    return TapWindows(FS.ColTapSrc.data() + U0, FS.ColTapWeight.data() + U0, U1 - U0, Out);
+  };
+  int K = 1;
+  for (int64_t c = 0; c < N; ++c)
+    K = std::max(K, Taps(c, nullptr));
+  const int64_t Padded = (N + 3) / 4 * 4;
+  FS.Windows.assign(std::size_t(Padded / 2 * K * WindowInts), 0);
+  FS.PixelWindows.resize(std::size_t(2 * K));
+  int32_t* T = FS.PixelWindows.data();
+  for (int64_t c = 0; c < Padded; ++c) {
+    const int h = int(c % 2), n = Taps(std::min(c, N - 1), T);
+    for (int k = 0; k < K; ++k) {
+      int32_t* Wk = FS.Windows.data() + ((c / 2) * K + k) * WindowInts;
+      std::fill_n(Wk + 4 * h, 4, k < n ? T[2 * k + 1] : 0);
+      Wk[8 + h] = (k < n ? T[2 * k] : T[0]) - SXMin;
+    }
+  }
+  // The levels of a row and a margin for the windows' loads past its end.
+  const std::size_t Len = std::size_t(Cols * Bpp);
+  // Copied into 24 or 32 bits, the pixels go straight into the destination.
+  const bool Direct24 = FCode == CodeSrcCopy && FDst.GetPixelFormat() == pf24bit;
+  using THorizontal = void (*)(const int16_t*, const int32_t*, int, int64_t, uint8_t*);
+  THorizontal Horizontal =
+      Direct24
+          ? (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, true> : HorizontalPixels<3, 0, true>)
+                      : (K == 2 ? HorizontalPixels<4, 2, true> : HorizontalPixels<4, 0, true>))
+          : (Bpp == 3 ? (K == 2 ? HorizontalPixels<3, 2, false> : HorizontalPixels<3, 0, false>)
+                      : (K == 2 ? HorizontalPixels<4, 2, false> : HorizontalPixels<4, 0, false>));
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
+  if (HasAvx2())
+    Horizontal =
+        Direct24
+            ? (Bpp == 3
+                   ? (K == 2 ? HorizontalPixelsAvx2<3, 2, true> : HorizontalPixelsAvx2<3, 0, true>)
+                   : (K == 2 ? HorizontalPixelsAvx2<4, 2, true> : HorizontalPixelsAvx2<4, 0, true>))
+            : (Bpp == 3 ? (K == 2 ? HorizontalPixelsAvx2<3, 2, false>
+                                  : HorizontalPixelsAvx2<3, 0, false>)
+                        : (K == 2 ? HorizontalPixelsAvx2<4, 2, false>
+                                  : HorizontalPixelsAvx2<4, 0, false>));
+#endif
+  FS.Levels.assign(Len + 16, 0);
+  int16_t* Levels = FS.Levels.data();
   if (!ByteSource) {
+    FS.Sums.resize(Len);
     FS.Decoded.resize(std::size_t(Cols));
     FS.Decoded2.resize(std::size_t(Cols));
   }
-  uint32_t* Sums = FS.Sums.data();
   for (int64_t k = RF; k < RL; ++k) {
     const int64_t Y = AY.V0 + k;
-    // Vertical pass: weighted sums of the source rows, byte by byte.
     const int32_t T0 = FS.RowTapStart[std::size_t(k - RF)];
     const int32_t T1 = FS.RowTapStart[std::size_t(k - RF + 1)];
-    auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
-      const int32_t SY = FS.RowTapSrc[std::size_t(t)];
-      if (ByteSource) return SrcRow(SY) + int64_t(SXMin) * Bpp;
-      DecodeRow(FSrc, SY, SXMin, int32_t(Cols), Buffer.data());
-      return reinterpret_cast<const uint8_t*>(Buffer.data());
-    };
-    for (int32_t t = T0; t < T1; t += 2) {
-      const uint8_t* A = Row(t, FS.Decoded);
-      const uint32_t WA = FS.RowTapWeight[std::size_t(t)];
-      const bool Pair = t + 1 < T1;
-      const uint8_t* B = Pair ? Row(t + 1, FS.Decoded2) : A;
-      AccumulateRows(Sums, A, WA, B, Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, SumLen,
-                     t == T0);
-    }
-    // Horizontal pass on the sums reduced to 8.8 bits.
-    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
-    // Sums scaled by 2^14, reduced by 2^6 and weighted by 2^16: the result
-    // is scaled by 2^24.
-    constexpr int Shift = VerticalBits - 8;
-    constexpr uint32_t Round = 1u << (VerticalBits - Shift + HorizontalBits - 1);
-    for (int64_t c = 0; c < N; ++c) {
-      uint32_t A0 = Round, A1 = Round, A2 = Round;
-      const int32_t U0 = FS.ColTapStart[std::size_t(c)], U1 = FS.ColTapStart[std::size_t(c + 1)];
-      for (int32_t u = U0; u < U1; ++u) {
-        const uint32_t Wt = FS.ColTapWeight[std::size_t(u)];
-        const uint32_t* V = Sums + std::size_t(FS.ColTapSrc[std::size_t(u)] - SXMin) * Bpp;
-        A0 += Wt * (V[0] >> Shift);
-        A1 += Wt * (V[1] >> Shift);
-        A2 += Wt * (V[2] >> Shift);
+    if (ByteSource) {
+      FS.TapRows.resize(std::size_t(T1 - T0));
+      for (int32_t t = T0; t < T1; ++t)
+        FS.TapRows[std::size_t(t - T0)] =
+            SrcRow(FS.RowTapSrc[std::size_t(t)]) + int64_t(SXMin) * Bpp;
+      const int n = T1 - T0;
+      const uint32_t* W = FS.RowTapWeight.data() + T0;
+      const uint8_t* const* R = FS.TapRows.data();
+      auto* L8 = reinterpret_cast<uint8_t*>(Levels);
+      // One or two rows are the blend of enlarging, whose weights add up
+      // to 2^14 too; a weightless row drops out.
+      if (n == 1 || (n == 2 && (W[0] == 0 || W[1] == 0))) {
+        const uint8_t* One = n == 1 || W[0] != 0 ? R[0] : R[1];
+        BlendRows(One, One, 0, 0, Len, L8);
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__SSE2__)
+      } else if (HasAvx2()) {
+        (n == 2   ? VerticalLevelsAvx2<2>
+         : n == 3 ? VerticalLevelsAvx2<3>
+         : n == 4 ? VerticalLevelsAvx2<4>
+                  : VerticalLevelsAvx2<0>)(R, W, n, Len, Levels);
+#endif
+      } else if (n == 2) {
+        BlendRows(R[0], R[1], W[0], W[1], Len, L8);
+      } else {
+        (n == 3   ? VerticalLevels<3>
+         : n == 4 ? VerticalLevels<4>
+                  : VerticalLevels<0>)(R, W, n, Len, Levels);
       }
-      Out[c] = (A0 >> 24) | (A1 >> 24) << 8 | (A2 >> 24) << 16;
+    } else {
+      // Decoded rows two at a time into 32-bit sums, then the levels.
+      auto Row = [&](int32_t t, std::vector<uint32_t>& Buffer) -> const uint8_t* {
+        DecodeRow(FSrc, FS.RowTapSrc[std::size_t(t)], SXMin, int32_t(Cols), Buffer.data());
+        return reinterpret_cast<const uint8_t*>(Buffer.data());
+      };
+      for (int32_t t = T0; t < T1; t += 2) {
+        const uint8_t* A = Row(t, FS.Decoded);
+        const bool Pair = t + 1 < T1;
+        AccumulateRows(FS.Sums.data(), A, FS.RowTapWeight[std::size_t(t)],
+                       Pair ? Row(t + 1, FS.Decoded2) : A,
+                       Pair ? FS.RowTapWeight[std::size_t(t + 1)] : 0, Len, t == T0);
+      }
+      for (std::size_t i = 0; i < Len; ++i)
+        Levels[i] = int16_t(int32_t(FS.Sums[i] >> 6) + BlendBias);
     }
+    if (Direct24) {
+      Horizontal(Levels, FS.Windows.data(), K, N, DstRow(Y) + 3 * X0);
+      continue;
+    }
+    uint32_t* Out = DirectOut ? reinterpret_cast<uint32_t*>(DstRow(Y) + 4 * X0) : FS.Work.data();
+    Horizontal(Levels, FS.Windows.data(), K, N, reinterpret_cast<uint8_t*>(Out));
     Emit(Y, X0, N, Out);
   }
 }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "qebgeolib/platform/graphics/bitmap.h"
 #include "qebgeolib/platform/graphics/canvas.h"
@@ -36,6 +38,47 @@ double AreaMean(TBitmap& S, double X0, double X1, double Y0, double Y1, int Shif
       Area += W;
     }
   return Sum / Area;
+}
+
+// The area average's taps along one axis, as the library defines them:
+// overlaps of the footprint [S0 + p SLen / DLen, S0 + (p + 1) SLen / DLen)
+// with the source pixels, scaled to 2^Bits by rounded cumulative sums.
+std::vector<std::pair<int, int64_t>> AxisTaps(int64_t S0, int64_t SLen, int64_t DLen, int64_t P,
+                                              int Bits) {
+  const int64_t FA = S0 * DLen + P * SLen, FB = FA + SLen;
+  std::vector<std::pair<int, int64_t>> T;
+  int64_t Sum = 0;
+  for (int64_t J = FA / DLen; J * DLen < FB; ++J) {
+    const int64_t Overlap = std::min(FB, (J + 1) * DLen) - std::max(FA, J * DLen);
+    T.emplace_back(int(J), Overlap);
+    Sum += Overlap;
+  }
+  int64_t Cum = 0, Prev = 0;
+  for (auto& [J, W] : T) {
+    Cum += W;
+    const int64_t Now = (Cum * (int64_t(1) << Bits) + Sum / 2) / Sum;
+    W = Now - Prev;
+    Prev = Now;
+  }
+  return T;
+}
+
+// The exact filter on source columns and rows inside the source: per
+// channel, vertical sums with weights of 2^14 cut to 8.8 bits, then
+// (2^23 + horizontal sum with weights of 2^16) >> 24.
+TColor ExactArea(TBitmap& S, int SX, int SY, int SW, int SH, int DW, int DH, int X, int Y) {
+  TColor C = 0;
+  for (int Sh = 0; Sh < 24; Sh += 8) {
+    uint64_t A = 1u << 23;
+    for (auto [J, WX] : AxisTaps(SX, SW, DW, X, 16)) {
+      int64_t V = 0;
+      for (auto [I, WY] : AxisTaps(SY, SH, DH, Y, 14))
+        V += WY * (Px(S, J, I) >> Sh & 0xFF);
+      A += uint64_t(WX) * uint64_t(V >> 6);
+    }
+    C |= TColor(A >> 24) << Sh;
+  }
+  return C;
 }
 
 } // namespace
@@ -123,6 +166,24 @@ TEST(CopyRect, AreaAverage) {
                 AreaMean(S, 2 + x * FX, 2 + (x + 1) * FX, 1 + y * FY, 1 + (y + 1) * FY, Sh);
             ASSERT_NEAR(double(Px(D, x, y) >> Sh & 0xFF), Ref, 1.0) << W << " " << x << "," << y;
           }
+    }
+  }
+  // Shrinking at any ratio, and shrinking on one axis while enlarging on the
+  // other, gives the exact filter's pixels: reductions a zoom meets, a
+  // strong one with many taps a pixel, and source pixels heavier than half a
+  // destination pixel.
+  for (TPixelFormat SF : {pf24bit, pf32bit, pf15bit}) {
+    TBitmap S(97, 61, SF);
+    Noise(S, 13);
+    for (auto [W, H] : {std::pair{35, 22}, std::pair{56, 35}, std::pair{75, 47}, std::pair{7, 5},
+                        std::pair{20, 90}, std::pair{150, 30}}) {
+      TBitmap D(W, H, pf32bit);
+      D.GetCanvas().SetStretchBltMode(sbmHalftone);
+      D.GetCanvas().CopyRect(Rect(0, 0, W, H), S.GetCanvas(), Rect(3, 2, 97, 61));
+      for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+          ASSERT_EQ(Px(D, x, y), ExactArea(S, 3, 2, 94, 59, W, H, x, y))
+              << SF << " " << W << "x" << H << " " << x << "," << y;
     }
   }
   // The 24-bit view of the map: 2:1 straight into 15 bits, and a window that

@@ -19,6 +19,10 @@ struct TStretchScratch {
   std::vector<int32_t> RowTapStart, RowTapSrc; // and per row
   std::vector<uint32_t> RowTapWeight;
   std::vector<uint32_t> Sums;              // vertical sums of one row
+  std::vector<int16_t> Levels;             // and as biased 8.8 values
+  std::vector<int32_t> Windows;            // horizontal plan of a shrinking average
+  std::vector<int32_t> PixelWindows;       // and the windows of one pixel
+  std::vector<const uint8_t*> TapRows;     // source rows of one destination row
   std::vector<uint32_t> Work;              // one row of working pixels
   std::vector<uint32_t> Decoded, Decoded2; // decoded source rows
 };
