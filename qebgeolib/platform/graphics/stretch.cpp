@@ -6,6 +6,7 @@
 // 15-bit view onto the 32-bit screen) have their own loops, and all work
 // memory lives in the canvas's scratch.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "qebgeolib/platform/graphics/detail/int128.h"
@@ -677,8 +678,12 @@ __attribute__((target("avx2"))) void VerticalLevelsAvx2(const uint8_t* const* Ro
   }
 }
 
+// The AVX2 kernels where the processor has them. QEB_STRETCH_NO_AVX2 in the
+// environment keeps to the SSE2 kernels, so that the tests cover those too on
+// machines with AVX2.
 bool HasAvx2() {
-  static const bool Has = __builtin_cpu_supports("avx2");
+  static const bool Has =
+      __builtin_cpu_supports("avx2") && std::getenv("QEB_STRETCH_NO_AVX2") == nullptr;
   return Has;
 }
 #endif
