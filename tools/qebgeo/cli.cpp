@@ -155,6 +155,9 @@ const std::vector<TCommand>& Commands() {
     AddViewCommands(L);
     AddLandmarkCommands(L);
     AddSymbolCommands(L);
+#ifdef QEB_HAVE_GDAL
+    AddGdalCommands(L);
+#endif
     return L;
   }();
   return List;

@@ -91,6 +91,8 @@ void AddLandmarkCommands(std::vector<TCommand>& List);
 void DemoLandmarks();
 void AddSymbolCommands(std::vector<TCommand>& List);
 void DemoSymbols();
+// Only in builds with the GDAL binding (QEB_HAVE_GDAL).
+void AddGdalCommands(std::vector<TCommand>& List);
 
 // Loads the landmark set Id (the first set when empty) of File into V; raises
 // with the reason when the file cannot be read or holds no such set.
