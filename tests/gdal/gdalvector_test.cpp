@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -275,6 +277,53 @@ TEST(GdalVector, RefusedSourcesChangeNothing) {
   EXPECT_FALSE(std::filesystem::exists(Dir + "one.shp"));
   TGeoDB Closed(nullptr);
   EXPECT_THROW(ImportGeoDB(Closed, Dir + "kind.geojson"), EQEBGdalError);
+}
+
+// Damaged copies of good files (cut short, bytes overwritten) either import
+// or are refused with EQEBGdalError and nothing changed; never a crash.
+TEST(GdalVector, DamagedSourcesImportOrChangeNothing) {
+  TDb Src("damsrc");
+  Fill(Src.Db);
+  TVozIza Marks(nullptr);
+  Marks.SetSuppressPaint(true);
+  Marks.AddLandMark(46.5, 7.25, 100, "Hut", 45413.5);
+  std::mt19937 Rng(14);
+  for (const char* Name : {"dam.gpkg", "dam.geojson", "dam.kml", "dam.csv", "dam.gpx"}) {
+    const std::string Good = Dir + Name;
+    if (std::string(Name) == "dam.gpx")
+      ExportGdalLandmarks(Marks, Good);
+    else
+      ExportGeoDB(Src.Db, Good);
+    std::ifstream In(Good, std::ios::binary);
+    const std::string Bytes((std::istreambuf_iterator<char>(In)), {});
+    for (int K = 0; K < 12; ++K) {
+      std::string Bad = Bytes;
+      if (K % 2 == 0) {
+        Bad.resize(Rng() % Bad.size());
+      } else {
+        for (int J = 0; J < 8; ++J)
+          Bad[Rng() % Bad.size()] = char(Rng());
+      }
+      const std::string File = Dir + "bad_" + std::to_string(K) + Name;
+      std::ofstream(File, std::ios::binary) << Bad;
+      SCOPED_TRACE(File);
+      TDb Db("damaged");
+      Db.Db.AddTown("Kept", 0, 0, {1, 2}, 0, 0, 0);
+      try {
+        ImportGeoDB(Db.Db, File);
+      } catch (const EQEBGdalError& E) {
+        EXPECT_EQ(Db.Db.GetNumEntries(), 1) << E.what();
+      }
+      TVozIza V(nullptr);
+      V.SetSuppressPaint(true);
+      V.AddLandMark(1, 2, 3);
+      try {
+        ImportGdalLandmarks(V, File);
+      } catch (const EQEBGdalError& E) {
+        EXPECT_EQ(V.GetNumLandMarks(), 1) << E.what();
+      }
+    }
+  }
 }
 
 } // namespace

@@ -98,6 +98,11 @@ void AddGdalCommands(std::vector<TCommand>& List);
 // with the reason when the file cannot be read or holds no such set.
 void LoadLandMarkSet(TVozIza& V, const std::string& File, const std::string& Id);
 
+// Loads calibration Id (the first when empty) of CalFile and the map image it
+// names (beside the calibration file when not found as given) into V; raises
+// with the reason when either is missing or the image holds no picture.
+void LoadCalibratedMap(TVozIza& V, const std::string& CalFile, const std::string& Id);
+
 // Opens the existing database file set Name (an extension is dropped) into
 // Db; raises when there is none, so that reading never creates one.
 void OpenExistingDb(TGeoDB& Db, std::string_view Name);

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "bindings/gdal/gdalmap.h"
+#include "bindings/gdal/gdalvector.h"
+#include "qebgeolib/geodb/geodb.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
 
@@ -42,6 +44,57 @@ void CmdGdal(TArgs A) {
     V.SaveMap(Out, "QEB_gdal");
     std::cout << "wrote " << ChangeFileExt(Out, ".xml") << " and " << ChangeFileExt(Out, ".jpg")
               << '\n';
+  } else if (Sub == "map-export") {
+    Need(A, 3, 4);
+    const std::string Cal(A[1]), Out(A[2]);
+    TVozIza V(nullptr);
+    V.SetSuppressPaint(true);
+    LoadCalibratedMap(V, Cal, A.size() > 3 ? std::string(A[3]) : std::string());
+    RefuseOutputOnInput(Out, {Cal, V.GetMapImgFile()});
+    gdal::ExportGdalMap(V, Out);
+    std::cout << "wrote " << Out << " (" << CalibModelNames[V.GetCalibModel()] << ", "
+              << V.GetMapImgWidth() << " x " << V.GetMapImgHeight() << " pixels)\n";
+  } else if (Sub == "db-export") {
+    Need(A, 3, 3);
+    const std::string Out(A[2]);
+    TGeoDB Db(nullptr);
+    OpenExistingDb(Db, A[1]);
+    RefuseOutputOnInput(Out, DbFiles(Db));
+    const gdal::TDBExportReport R = gdal::ExportGeoDB(Db, Out);
+    std::cout << "wrote " << R.Features << " features to " << Out;
+    if (R.SkippedBlobs) std::cout << " (" << R.SkippedBlobs << " BLOBs left out)";
+    std::cout << '\n';
+  } else if (Sub == "db-import") {
+    Need(A, 3, 3);
+    const std::string Src(A[1]);
+    TGeoDB Db(nullptr);
+    Db.SetGDBName(std::string(A[2]));
+    RefuseOutputOnInput(Src, DbFiles(Db));
+    const gdal::TDBImportReport R = gdal::ImportGeoDB(Db, Src);
+    std::cout << "added " << R.Added << " items to " << Db.GetGDBName() << ", now "
+              << Db.GetNumEntries() << " entries";
+    if (R.SkippedFeatures) std::cout << "; " << R.SkippedFeatures << " features without geometry";
+    if (R.DroppedHoles) std::cout << "; " << R.DroppedHoles << " polygon holes dropped";
+    std::cout << '\n';
+  } else if (Sub == "landmarks-import") {
+    Need(A, 3, 4);
+    const std::string Src(A[1]), Out(A[2]);
+    if (A.size() > 3 && A[3] != "--caption")
+      throw EUsage("unknown option \"" + std::string(A[3]) + "\"");
+    RefuseOutputOnInput(Out, {Src});
+    TVozIza V(nullptr);
+    V.SetSuppressPaint(true);
+    const int32_t N = gdal::ImportGdalLandmarks(V, Src, A.size() > 3);
+    V.SaveLandmarks(Out, "");
+    std::cout << "wrote " << N << " landmarks to " << Out << '\n';
+  } else if (Sub == "landmarks-export") {
+    Need(A, 3, 4);
+    const std::string In(A[1]), Out(A[2]);
+    RefuseOutputOnInput(Out, {In});
+    TVozIza V(nullptr);
+    V.SetSuppressPaint(true);
+    LoadLandMarkSet(V, In, A.size() > 3 ? std::string(A[3]) : std::string());
+    std::cout << "wrote " << gdal::ExportGdalLandmarks(V, Out) << " landmarks to " << Out << '\n';
   } else {
     throw EUsage("unknown subcommand \"" + std::string(Sub) + "\"");
   }
@@ -50,9 +103,15 @@ void CmdGdal(TArgs A) {
 } // namespace
 
 void AddGdalCommands(std::vector<TCommand>& List) {
-  List.push_back({"gdal", "gdal map-info FILE | map-open FILE OUT",
-                  "a georeferenced raster: what its calibration would be; opened as a map and "
-                  "written as OUT.xml and OUT.jpg",
+  List.push_back({"gdal",
+                  "gdal map-info FILE | map-open FILE OUT | map-export CAL.xml OUT [ID] | "
+                  "db-export DB OUT | db-import SRC DB | landmarks-import SRC OUT.xml [--caption] "
+                  "| landmarks-export IN.xml OUT [ID]",
+                  "through GDAL: a georeferenced raster's calibration, or the raster opened as a "
+                  "map (OUT.xml, OUT.jpg); a calibrated map as GeoTIFF or image with world file; "
+                  "a database to or from an OGR vector format (.gpkg, .geojson, .kml, .csv, .shp "
+                  "or a folder of Shapefiles), created when missing; landmarks from the points of "
+                  "an OGR source (names as identifiers or captions) or out to one (also .gpx)",
                   CmdGdal});
 }
 
