@@ -13,24 +13,13 @@
 
 #include "bindings/gdal/gdalmap.h"
 #include "qebgeolib/voziza/view.h"
+#include "tests/gdal/shell.h"
 
 namespace qeb::gdal {
 namespace {
 
 const std::string Earth = "/usr/share/xplanet/images/earth.jpg";
 const std::string Dir = std::string(QEB_TEST_TMPDIR) + "/gdal_";
-
-std::string Shell(const std::string& Cmd) {
-  std::string Out;
-  FILE* P = popen((Cmd + " 2>/dev/null").c_str(), "r");
-  if (!P) return Out;
-  char Buf[4096];
-  size_t N;
-  while ((N = fread(Buf, 1, sizeof Buf, P)) > 0)
-    Out.append(Buf, N);
-  pclose(P);
-  return Out;
-}
 
 // The test rasters, made once for the whole suite.
 class GdalMap : public ::testing::Test {

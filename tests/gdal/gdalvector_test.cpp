@@ -17,23 +17,12 @@
 
 #include "bindings/gdal/gdalvector.h"
 #include "qebgeolib/voziza/view.h"
+#include "tests/gdal/shell.h"
 
 namespace qeb::gdal {
 namespace {
 
 const std::string Dir = std::string(QEB_TEST_TMPDIR) + "/gdalvec_";
-
-std::string Shell(const std::string& Cmd) {
-  std::string Out;
-  FILE* P = popen((Cmd + " 2>/dev/null").c_str(), "r");
-  if (!P) return Out;
-  char Buf[4096];
-  size_t N;
-  while ((N = fread(Buf, 1, sizeof Buf, P)) > 0)
-    Out.append(Buf, N);
-  pclose(P);
-  return Out;
-}
 
 void Write(const std::string& File, const std::string& Text) {
   std::ofstream(File) << Text;

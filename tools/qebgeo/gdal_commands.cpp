@@ -1,10 +1,13 @@
 // qebgeo gdal: georeferenced rasters through the GDAL binding.
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "bindings/gdal/gdalmap.h"
 #include "bindings/gdal/gdalvector.h"
+#include "qebgeolib/companion/corelib/filesys.h"
 #include "qebgeolib/geodb/geodb.h"
 #include "qebgeolib/platform/base/sysutils.h"
 #include "tools/qebgeo/cli.h"
@@ -68,9 +71,21 @@ void CmdGdal(TArgs A) {
     Need(A, 3, 3);
     const std::string Src(A[1]);
     TGeoDB Db(nullptr);
+    const bool Existed = FileExists(StripExtension(A[2]) + ".qebgds");
     Db.SetGDBName(std::string(A[2]));
-    RefuseOutputOnInput(Src, DbFiles(Db));
-    const gdal::TDBImportReport R = gdal::ImportGeoDB(Db, Src);
+    gdal::TDBImportReport R;
+    try {
+      RefuseOutputOnInput(Src, DbFiles(Db));
+      R = gdal::ImportGeoDB(Db, Src);
+    } catch (...) {
+      if (!Existed) { // a refused import leaves no empty database behind
+        const std::vector<std::string> Files = DbFiles(Db);
+        Db.SetGDBName("");
+        for (const std::string& F : Files)
+          std::remove(F.c_str());
+      }
+      throw;
+    }
     std::cout << "added " << R.Added << " items to " << Db.GetGDBName() << ", now "
               << Db.GetNumEntries() << " entries";
     if (R.SkippedFeatures) std::cout << "; " << R.SkippedFeatures << " features without geometry";
