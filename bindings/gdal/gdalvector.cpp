@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,6 +25,7 @@ struct TFormat {
   bool OneLayer;   // a single layer takes every geometry type
   bool SingleType; // a single layer of one geometry type (a .shp file)
   const char* LayerOption = nullptr;
+  bool Folder = false; // a folder of Shapefiles
 };
 
 TFormat FormatOf(const std::string& FileName) {
@@ -34,7 +36,7 @@ TFormat FormatOf(const std::string& FileName) {
   if (Ext == ".csv") return {"CSV", true, false, "GEOMETRY=AS_WKT"};
   if (Ext == ".gpx") return {"GPX", false, false};
   if (Ext == ".shp") return {"ESRI Shapefile", false, true};
-  if (Ext.empty()) return {"ESRI Shapefile", false, false};
+  if (Ext.empty()) return {"ESRI Shapefile", false, false, nullptr, true};
   Fail(FileName, "unknown vector format \"" + Ext +
                      "\" (.gpkg, .geojson, .json, .kml, .csv, .shp, or a folder of Shapefiles)");
 }
@@ -45,25 +47,38 @@ OGRSpatialReference Wgs84() {
   return Srs;
 }
 
-// An output data set that is removed again unless Commit is called.
+// An output data set that is removed again unless Commit is called. Files
+// are written under a temporary name beside the output and renamed over it
+// when complete, so a failed export leaves an earlier output as it was; a
+// folder of Shapefiles must be new, so that no file of the user's is
+// replaced or, after a failure, removed. A single .shp file with its
+// sidecar files is replaced in place.
 class TOutput {
 public:
-  TOutput(const std::string& FileName, const TFormat& Format) : FName(FileName) {
-    GDALDriver* Drv = GetGDALDriverManager()->GetDriverByName(Format.Driver);
+  TOutput(const std::string& FileName, const TFormat& Format) : FName(FileName), Work(FileName) {
+    Drv = GetGDALDriverManager()->GetDriverByName(Format.Driver);
     if (!Drv) Fail(FileName, std::string("GDAL has no driver ") + Format.Driver);
-    if (FileExists(FileName)) Drv->Delete(FileName.c_str());
+    std::error_code Ec;
+    if (Format.Folder && std::filesystem::exists(FileName, Ec))
+      Fail(FileName, "the folder exists; Shapefiles go to a new folder");
+    if (!Format.Folder && !Format.SingleType)
+      Work = ExtractFilePath(FileName) + ".part-" + ExtractFileName(FileName);
+    if (FileExists(Work)) Drv->Delete(Work.c_str());
     CPLErrorReset();
     const char* KmlOptions[] = {"NameField=name", "DescriptionField=desc", nullptr};
-    Ds.reset(Drv->Create(FileName.c_str(), 0, 0, 0, GDT_Unknown,
+    Ds.reset(Drv->Create(Work.c_str(), 0, 0, 0, GDT_Unknown,
                          std::string(Format.Driver) == "KML" ? KmlOptions : nullptr));
     if (!Ds) Fail(FileName, "GDAL cannot create the file");
+    Folder = Format.Folder;
   }
   ~TOutput() {
-    if (Ds && !Committed) {
-      GDALDriver* Drv = Ds->GetDriver();
-      Ds.reset();
-      if (Drv) Drv->Delete(FName.c_str());
-    }
+    if (Committed) return;
+    Ds.reset();
+    std::error_code Ec;
+    if (Folder)
+      std::filesystem::remove_all(Work, Ec);
+    else
+      Drv->Delete(Work.c_str());
   }
   TOutput(const TOutput&) = delete;
   TOutput& operator=(const TOutput&) = delete;
@@ -96,19 +111,20 @@ public:
   void Commit() {
     EndTransaction();
     // Closing writes what the drivers keep in memory (GeoJSON, KML, GPX).
-    GDALDriver* Drv = Ds->GetDriver();
     CPLErrorReset();
     GDALClose(Ds.release());
-    if (CPLGetLastErrorType() >= CE_Failure) {
-      Drv->Delete(FName.c_str());
-      Fail(FName, "GDAL cannot finish the file");
-    }
+    if (CPLGetLastErrorType() >= CE_Failure) Fail(FName, "GDAL cannot finish the file");
+    std::error_code Ec;
+    if (Work != FName) std::filesystem::rename(Work, FName, Ec);
+    if (Ec) Fail(FName, "cannot rename " + Work + ": " + Ec.message());
     Committed = true;
   }
 
 private:
-  std::string FName;
+  std::string FName, Work;
+  GDALDriver* Drv = nullptr;
   GDALDatasetUniquePtr Ds;
+  bool Folder = false;
   bool Transaction = false;
   bool Committed = false;
 };

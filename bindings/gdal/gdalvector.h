@@ -28,8 +28,10 @@ using TGdalProgress = std::function<void(int32_t Percent)>;
 // with all three; a single .shp file holds one geometry type and is refused
 // for a database that needs two. Attributes: id (the item identifier),
 // kind (Border, Town, City, Lake, River, Road, Route), class, name, altitude.
-// BLOBs have no geometry and are left out (counted). An existing output is
-// replaced; a failed export removes what it wrote.
+// BLOBs have no geometry and are left out (counted). A file is written
+// beside the output (".part-" and its name) and renamed over it when
+// complete, so a failed export leaves an earlier output as it was; a folder
+// of Shapefiles must not exist yet; a single .shp is replaced in place.
 struct TDBExportReport {
   int64_t Features = 0;     // written
   int32_t SkippedBlobs = 0; // BLOB items and items of unknown kind

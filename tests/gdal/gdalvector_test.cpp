@@ -264,6 +264,11 @@ TEST(GdalVector, RefusedSourcesChangeNothing) {
   std::filesystem::remove(Dir + "one.shp");
   EXPECT_THROW(ExportGeoDB(Db.Db, Dir + "one.shp"), EQEBGdalError);
   EXPECT_FALSE(std::filesystem::exists(Dir + "one.shp"));
+  // Shapefiles go to a new folder: an existing one is left as it was.
+  std::filesystem::remove_all(Dir + "kept");
+  ExportGeoDB(Db.Db, Dir + "kept");
+  EXPECT_THROW(ExportGeoDB(Db.Db, Dir + "kept"), EQEBGdalError);
+  EXPECT_TRUE(std::filesystem::exists(Dir + "kept/towns.shp"));
   TGeoDB Closed(nullptr);
   EXPECT_THROW(ImportGeoDB(Closed, Dir + "kind.geojson"), EQEBGdalError);
 }
