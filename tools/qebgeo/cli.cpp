@@ -144,6 +144,9 @@ void CmdDemo(TArgs A) {
   DemoView();
   DemoLandmarks();
   DemoSymbols();
+#ifdef QEB_HAVE_GDAL
+  DemoGdal();
+#endif
 }
 
 const std::vector<TCommand>& Commands() {

@@ -93,6 +93,7 @@ void AddSymbolCommands(std::vector<TCommand>& List);
 void DemoSymbols();
 // Only in builds with the GDAL binding (QEB_HAVE_GDAL).
 void AddGdalCommands(std::vector<TCommand>& List);
+void DemoGdal(); // after DemoView, whose calibrated world map it exports
 
 // Loads the landmark set Id (the first set when empty) of File into V; raises
 // with the reason when the file cannot be read or holds no such set.

@@ -1,6 +1,7 @@
 // qebgeo gdal: georeferenced rasters through the GDAL binding.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -116,6 +117,25 @@ void CmdGdal(TArgs A) {
 }
 
 } // namespace
+
+void DemoGdal() {
+  Heading("GDAL: the calibrated world map as GeoTIFF, the capitals as GeoPackage");
+  namespace fs = std::filesystem;
+  // The map and calibration file the map control's part of the demo wrote.
+  const fs::path Folder = fs::absolute("qebgeo-demo-maps");
+  const std::string CalFile = (Folder / "earth.xml").string();
+  const std::string Tif = (Folder / "earth.tif").string();
+  const std::string Gpkg = (Folder / "capitals.gpkg").string();
+  const std::string Marks = (Folder / "capitals-landmarks.xml").string();
+  Show("gdal", {"map-export", CalFile, Tif, "corners"});
+  Show("gdal", {"map-info", Tif});
+  // Capitals already in a database of an earlier run are not added again.
+  const std::string Db = (Folder / "capitals").string();
+  Show("db", {"create", Db, "Capitals of the world"});
+  Show("db", {"add-capitals", Db});
+  Show("gdal", {"db-export", Db, Gpkg});
+  Show("gdal", {"landmarks-import", Gpkg, Marks});
+}
 
 void AddGdalCommands(std::vector<TCommand>& List) {
   List.push_back({"gdal",
