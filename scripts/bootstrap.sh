@@ -18,6 +18,8 @@ packages=(
   tzdata
   # Qt 6: the raster-engine peer of the graphics benchmarks and the Qt binding
   qt6-base-dev
+  # GDAL: the optional GIS binding; its tests check against the command-line tools
+  libgdal-dev gdal-bin
   # a real X display for the Qt programs in the tests (xvfb-run)
   xvfb xauth
   # the viewer's test reads the PDF it printed (pdfinfo)

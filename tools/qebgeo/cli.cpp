@@ -145,6 +145,9 @@ void CmdDemo(TArgs A) {
   DemoLandmarks();
   DemoSymbols();
   DemoAtlas();
+#ifdef QEB_HAVE_GDAL
+  DemoGdal();
+#endif
 }
 
 const std::vector<TCommand>& Commands() {
@@ -157,6 +160,9 @@ const std::vector<TCommand>& Commands() {
     AddLandmarkCommands(L);
     AddSymbolCommands(L);
     AddAtlasCommands(L);
+#ifdef QEB_HAVE_GDAL
+    AddGdalCommands(L);
+#endif
     return L;
   }();
   return List;

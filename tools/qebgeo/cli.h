@@ -111,10 +111,18 @@ void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption);
 // EmptyMapMargin, north up.
 TPoint GeneratedMapPixel(double LatLo, double LongLo, double LatHi, double LongHi, int32_t W,
                          int32_t H, double Lat, double Long);
+// Only in builds with the GDAL binding (QEB_HAVE_GDAL).
+void AddGdalCommands(std::vector<TCommand>& List);
+void DemoGdal(); // after DemoView, whose calibrated world map it exports
 
 // Loads the landmark set Id (the first set when empty) of File into V; raises
 // with the reason when the file cannot be read or holds no such set.
 void LoadLandMarkSet(TVozIza& V, const std::string& File, const std::string& Id);
+
+// Loads calibration Id (the first when empty) of CalFile and the map image it
+// names (beside the calibration file when not found as given) into V; raises
+// with the reason when either is missing or the image holds no picture.
+void LoadCalibratedMap(TVozIza& V, const std::string& CalFile, const std::string& Id);
 
 // Opens the existing database file set Name (an extension is dropped) into
 // Db; raises when there is none, so that reading never creates one.

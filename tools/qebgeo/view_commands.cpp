@@ -207,6 +207,16 @@ void CalibrateWorldByCorners(TVozIza& V, const std::string& Caption) {
   }
 }
 
+void LoadCalibratedMap(TVozIza& V, const std::string& CalFile, const std::string& Id) {
+  const std::string Image = MapImageOf(CalFile, Id);
+  const fs::path Folder = fs::path(CalFile).parent_path();
+  V.SetOnMapImageRequest(
+      [Folder](TObject*, std::string& Name) { Name = ImageBeside(Folder, Name); });
+  V.LoadCalDataFromXML(CalFile, Id);
+  if (V.GetMapImgWidth() == 0)
+    throw std::runtime_error("the map image \"" + Image + "\" holds no picture");
+}
+
 void AddViewCommands(std::vector<TCommand>& List) {
   List.push_back(
       {"render",
