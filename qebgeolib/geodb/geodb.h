@@ -320,6 +320,11 @@ protected:
     // The file a BLOB is read from when BLOBFromFile is set (empty: MInfo's FilePath).
     std::string SourceFile = {};
   };
+  // The fields every Add and Replace form takes from its arguments alike.
+  static TgdbItemArgs ItemArgs(std::string_view Name, TgdbItem ItemType, TDateTime Date,
+                               int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                               float LongHigh, float Altitude, uint8_t ClassNumber,
+                               int32_t UserTag);
   // Appends any kind of item (see the Add methods). Returns the new entry number, -1 while no
   // database is open.
   int32_t AddData(const TgdbItemArgs& Item);

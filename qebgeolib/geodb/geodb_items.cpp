@@ -253,6 +253,25 @@ int32_t TGeoDB::AddData(const TgdbItemArgs& Item) {
   return FNumSumItems;
 }
 
+TGeoDB::TgdbItemArgs TGeoDB::ItemArgs(std::string_view Name, TgdbItem ItemType, TDateTime Date,
+                                      int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                                      float LongHigh, float Altitude, uint8_t ClassNumber,
+                                      int32_t UserTag) {
+  TgdbItemArgs A;
+  A.Name = TgdbName::FromString(Name);
+  A.ItemType = ItemType;
+  A.ClassNumber = ClassNumber;
+  A.Date = Date;
+  A.StateFlag = StateFlag;
+  A.LatLow = LatLow;
+  A.LatHigh = LatHigh;
+  A.LongLow = LongLow;
+  A.LongHigh = LongHigh;
+  A.Altitude = Altitude;
+  A.UserTag = UserTag;
+  return A;
+}
+
 void TGeoDB::ReplaceData(int32_t DBEntry, const TgdbItemArgs& Item) {
   if (!IsOpen() || DBEntry < 1 || DBEntry > FNumSumItems) return;
   CheckItemArgs("ReplaceData", Item);
@@ -358,122 +377,66 @@ int32_t TGeoDB::AddBorder(const std::string& Name, const TgdbPolygon& Polygon, b
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ClosedLine = ClosedLine,
-                  .ItemType = gitBorder,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitBorder, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = ClosedLine;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddCity(const std::string& Name, const TgdbPolygon& Polygon, bool ClosedLine,
                         TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                         float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                         int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ClosedLine = ClosedLine,
-                  .ItemType = gitCity,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitCity, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = ClosedLine;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddLake(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ClosedLine = true,
-                  .ItemType = gitLake,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitLake, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = true;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddRiver(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ItemType = gitRiver,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRiver, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddRoad(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ItemType = gitRoad,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRoad, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddRoute(const std::string& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .Polygon = &Polygon,
-                  .ItemType = gitRoute,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRoute, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddTown(const std::string& Name, TDateTime Date, int32_t StateFlag,
                         TSCoords Location, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .ItemType = gitTown,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = Location.Latit,
-                  .LatHigh = Location.Latit,
-                  .LongLow = Location.Longit,
-                  .LongHigh = Location.Longit,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitTown, Date, StateFlag, Location.Latit, Location.Latit,
+                            Location.Longit, Location.Longit, Altitude, ClassNumber, UserTag);
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag,
@@ -489,20 +452,12 @@ int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInD
                         const TMetaInfo& MInfo) {
   TMetaInfo M = MInfo;
   M.FilePath = TShortString<127>::FromString(FileName);
-  return AddData({.Name = TgdbName::FromString(StripPath(FNameInDB)),
-                  .ItemType = gitBLOB,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag,
-                  .MInfo = &M,
-                  .BLOBFromFile = true,
-                  .SourceFile = FileName});
+  TgdbItemArgs A = ItemArgs(StripPath(FNameInDB), gitBLOB, Date, StateFlag, LatLow, LatHigh,
+                            LongLow, LongHigh, Altitude, ClassNumber, UserTag);
+  A.MInfo = &M;
+  A.BLOBFromFile = true;
+  A.SourceFile = FileName;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInDB,
@@ -523,20 +478,12 @@ int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFl
                         float LatHigh, float LongLow, float LongHigh, float Altitude,
                         uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
                         const void* PBLOBData, int32_t SizeOfBLOBData) {
-  return AddData({.Name = TgdbName::FromString(Name),
-                  .ItemType = gitBLOB,
-                  .ClassNumber = ClassNumber,
-                  .Date = Date,
-                  .StateFlag = StateFlag,
-                  .LatLow = LatLow,
-                  .LatHigh = LatHigh,
-                  .LongLow = LongLow,
-                  .LongHigh = LongHigh,
-                  .Altitude = Altitude,
-                  .UserTag = UserTag,
-                  .MInfo = &MInfo,
-                  .PBLOBData = PBLOBData,
-                  .SizeOfBLOBData = SizeOfBLOBData});
+  TgdbItemArgs A = ItemArgs(Name, gitBLOB, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.MInfo = &MInfo;
+  A.PBLOBData = PBLOBData;
+  A.SizeOfBLOBData = SizeOfBLOBData;
+  return AddData(A);
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
@@ -552,127 +499,71 @@ void TGeoDB::ReplaceBorder(int32_t DBEntry, const std::string& Name, const TgdbP
                            bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                            float LatHigh, float LongLow, float LongHigh, float Altitude,
                            uint8_t ClassNumber, int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ClosedLine = ClosedLine,
-                        .ItemType = gitBorder,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitBorder, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = ClosedLine;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceCity(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                          float LatHigh, float LongLow, float LongHigh, float Altitude,
                          uint8_t ClassNumber, int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ClosedLine = ClosedLine,
-                        .ItemType = gitCity,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitCity, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = ClosedLine;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceLake(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ClosedLine = true,
-                        .ItemType = gitLake,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitLake, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  A.ClosedLine = true;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceRiver(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ItemType = gitRiver,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRiver, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceRoad(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ItemType = gitRoad,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRoad, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceRoute(int32_t DBEntry, const std::string& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .Polygon = &Polygon,
-                        .ItemType = gitRoute,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitRoute, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.Polygon = &Polygon;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceTown(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, TSCoords Location, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .ItemType = gitTown,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = Location.Latit,
-                        .LatHigh = Location.Latit,
-                        .LongLow = Location.Longit,
-                        .LongHigh = Location.Longit,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag});
+  TgdbItemArgs A = ItemArgs(Name, gitTown, Date, StateFlag, Location.Latit, Location.Latit,
+                            Location.Longit, Location.Longit, Altitude, ClassNumber, UserTag);
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime Date,
@@ -681,40 +572,24 @@ void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime
                          const TMetaInfo& MInfo) {
   TMetaInfo M = MInfo;
   M.FilePath = TShortString<127>::FromString(FileName);
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(StripPath(FileName)),
-                        .ItemType = gitBLOB,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag,
-                        .MInfo = &M,
-                        .BLOBFromFile = true,
-                        .SourceFile = FileName});
+  TgdbItemArgs A = ItemArgs(StripPath(FileName), gitBLOB, Date, StateFlag, LatLow, LatHigh, LongLow,
+                            LongHigh, Altitude, ClassNumber, UserTag);
+  A.MInfo = &M;
+  A.BLOBFromFile = true;
+  A.SourceFile = FileName;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData) {
-  ReplaceData(DBEntry, {.Name = TgdbName::FromString(Name),
-                        .ItemType = gitBLOB,
-                        .ClassNumber = ClassNumber,
-                        .Date = Date,
-                        .StateFlag = StateFlag,
-                        .LatLow = LatLow,
-                        .LatHigh = LatHigh,
-                        .LongLow = LongLow,
-                        .LongHigh = LongHigh,
-                        .Altitude = Altitude,
-                        .UserTag = UserTag,
-                        .MInfo = &MInfo,
-                        .PBLOBData = PBLOBData,
-                        .SizeOfBLOBData = SizeOfBLOBData});
+  TgdbItemArgs A = ItemArgs(Name, gitBLOB, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                            Altitude, ClassNumber, UserTag);
+  A.MInfo = &MInfo;
+  A.PBLOBData = PBLOBData;
+  A.SizeOfBLOBData = SizeOfBLOBData;
+  ReplaceData(DBEntry, A);
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
