@@ -100,7 +100,7 @@ std::string LandMarkLine(const TLandMark& LM) {
   Attr("alti", NumberText(LM.Altitude));
   Int("class", LM.ClassFlag);
   Int("usertag", LM.Tag);
-  Attr("element", LMTypeNames[S.Kind < LandMarkElementCount ? S.Kind : lmCross]);
+  Attr("element", LMTypeName(S.Kind));
   Col("colorfg", S.FGColor);
   Col("colorbg", S.BGColor);
   Int("size", S.Size);

@@ -42,6 +42,12 @@ inline constexpr std::array<std::string_view, LandMarkElementCount> LMTypeNames 
     "Plus",    "Square",   "Triangle", "Circle", "ArrowFrom",
     "ArrowTo", "CrossBox", "Spade",    "Cross",  "User-Defined"};
 
+// The display name of a kind; a value outside the enumeration is named
+// "Cross", what the readers make of a name they do not know.
+constexpr std::string_view LMTypeName(TLandMarkElement Kind) {
+  return LMTypeNames[Kind < LandMarkElementCount ? Kind : lmCross];
+}
+
 // The kind named Name in any letter case; Fallback for any other text.
 TLandMarkElement LMTypeFromName(std::string_view Name, TLandMarkElement Fallback = lmCross);
 

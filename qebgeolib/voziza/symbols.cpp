@@ -46,7 +46,7 @@ std::size_t Size(int32_t N) {
 
 std::string SymbolLine(const TSymbol& S) {
   const TSymbolProperties& P = S.Properties;
-  const std::string_view Kind = LMTypeNames[P.Kind <= lmUserDef ? P.Kind : lmCross];
+  const std::string_view Kind = LMTypeName(P.Kind);
   std::string L = "<symbol element=\"";
   L.append(Kind);
   L += "\" name=\"" + XMLAttributeText(S.Name.ToString());

@@ -59,11 +59,10 @@ std::string Quoted(const std::string& S) {
 }
 
 std::string Line(int32_t Index, const TLandMark& LM) {
-  const TLandMarkElement Kind =
-      LM.SymbolProps.Kind < LandMarkElementCount ? LM.SymbolProps.Kind : lmCross;
   return std::to_string(Index) + "  " + Fixed(LM.Latitude, 6) + " " + Fixed(LM.Longitude, 6) +
-         "  class " + std::to_string(LM.ClassFlag) + "  " + std::string(LMTypeNames[Kind]) +
-         "  \"" + LM.Identifier.ToString() + "\"  \"" + LM.Caption.Text.ToString() + "\"";
+         "  class " + std::to_string(LM.ClassFlag) + "  " +
+         std::string(LMTypeName(LM.SymbolProps.Kind)) + "  \"" + LM.Identifier.ToString() +
+         "\"  \"" + LM.Caption.Text.ToString() + "\"";
 }
 
 // ---- GeoJSON out.
@@ -104,7 +103,7 @@ std::string Feature(const TLandMark& LM) {
   Prop("time", Time.empty() ? "null" : JsonString(Time));
   Int("class", LM.ClassFlag);
   Int("tag", LM.Tag);
-  Prop("kind", JsonString(LMTypeNames[S.Kind < LandMarkElementCount ? S.Kind : lmCross]));
+  Prop("kind", JsonString(LMTypeName(S.Kind)));
   Int("size", S.Size);
   Prop("color", JsonString(ColourText(S.FGColor)));
   Prop("background", JsonString(ColourText(S.BGColor)));
@@ -207,8 +206,9 @@ struct TFeatureReader {
   }
   TLandMarkElement Kind(const TJsonValue& V) const {
     const std::string& T = Want(V, TJsonValue::jString).Text;
-    for (int K = 0; K < LandMarkElementCount; ++K)
-      if (SameText(T, LMTypeNames[std::size_t(K)])) return TLandMarkElement(K);
+    constexpr auto Unknown = TLandMarkElement(LandMarkElementCount);
+    const TLandMarkElement K = LMTypeFromName(T, Unknown);
+    if (K != Unknown) return K;
     Fail("unknown symbol kind \"" + T + "\"");
   }
 

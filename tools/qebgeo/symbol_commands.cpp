@@ -54,13 +54,9 @@ void LoadSymbolSet(TSymbolRepository& R, const std::string& File, const std::str
     throw std::runtime_error("no symbols" + IdText(Id) + " in \"" + File + "\"");
 }
 
-std::string_view KindName(TLandMarkElement Kind) {
-  return LMTypeNames[Kind < LandMarkElementCount ? Kind : lmCross];
-}
-
 std::string SymbolLine(int32_t Index, const TSymbol& S) {
   const TSymbolProperties& P = S.Properties;
-  return std::to_string(Index) + "  " + std::string(KindName(P.Kind)) + "  fg " +
+  return std::to_string(Index) + "  " + std::string(LMTypeName(P.Kind)) + "  fg " +
          ColourText(P.FGColor) + "  bg " + ColourText(P.BGColor) + "  size " +
          std::to_string(P.Size) + "  dir " + std::to_string(P.Direction) + "  length " +
          std::to_string(P.Length) + "  " + (P.Transparent ? "transparent" : "filled") +
